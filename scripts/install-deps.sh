@@ -7,7 +7,8 @@ packages=(
   zlib1g-dev libgtest-dev googletest nlohmann-json3-dev libbenchmark-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
-  wine wine32 xvfb
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+  wine wine32 wine64 xvfb
   openssl python3
 )
 missing=()
