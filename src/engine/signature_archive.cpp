@@ -12,9 +12,6 @@ namespace {
 
 // An archive is read whole into memory; nothing near this size is a database.
 constexpr uint64_t kMaxArchiveFileSize = 128u << 20;
-// Limit for each entry's text. Real databases hold a few megabytes; the cap
-// keeps a small, highly compressed file from expanding into gigabytes of lines.
-constexpr uint32_t kMaxEntryTextSize = 64u << 20;
 
 bool ReadWholeFile(const std::string& path, std::string& data) {
   platform::OpenResult opened = platform::OpenFileForRead(path, platform::ShareMode::ReadWrite);
@@ -50,8 +47,8 @@ bool ParseSignatureArchive(std::string_view scrambled, std::string& db, std::str
     const ZipEntry* versionEntry = zip.Find(kArchiveVersionEntry, true);
     if (!dbEntry || !versionEntry) return false;
     std::string dbText, versionText;
-    if (!zip.Extract(*dbEntry, dbText, kMaxEntryTextSize) ||
-        !zip.Extract(*versionEntry, versionText, kMaxEntryTextSize)) {
+    if (!zip.Extract(*dbEntry, dbText, kMaxArchiveTextSize) ||
+        !zip.Extract(*versionEntry, versionText, kMaxArchiveTextSize)) {
       return false;
     }
     db = std::move(dbText);
@@ -99,10 +96,13 @@ void SplitLines(std::string_view text, std::vector<std::string>& lines) {
 }
 
 std::string BuildSignatureArchive(std::string_view db, std::string_view version, bool deflate) {
+  if (db.size() > kMaxArchiveTextSize || version.size() > kMaxArchiveTextSize) {
+    throw std::length_error("text too large for a signature archive");
+  }
   const int level = deflate ? ZipWriter::kBestCompression : ZipWriter::kStored;
   ZipWriter zip;
   if (!zip.AddEntry(kArchiveDbEntry, db, level) || !zip.AddEntry(kArchiveVersionEntry, version, level)) {
-    throw std::length_error("database text too large for an archive");
+    throw std::length_error("text too large for a signature archive");
   }
   return XorString(zip.Finish(), kArchiveKey);
 }

@@ -11,6 +11,10 @@ inline constexpr uint8_t kArchiveKey = 0x9E;
 // The two entries of an archive: the database text and its version text.
 inline constexpr char kArchiveDbEntry[] = "DB";
 inline constexpr char kArchiveVersionEntry[] = "ver";
+// Largest text an entry may hold. Real databases take a few megabytes; the
+// limit keeps a small, highly compressed file from expanding into gigabytes
+// of lines.
+inline constexpr uint32_t kMaxArchiveTextSize = 64u << 20;
 
 // Reads the "DB" and "ver" entries of a scrambled archive held in memory.
 // False on any failure, and then `db` and `version` are left unchanged.
@@ -31,8 +35,8 @@ void ReadSignatureArchive(const std::string& fileName, std::vector<std::string>&
 void SplitLines(std::string_view text, std::vector<std::string>& lines);
 
 // The scrambled bytes of an archive holding `db` and `version`, deflated at
-// the strongest level or stored. Throws std::length_error when the texts are
-// too large for the format.
+// the strongest level or stored. Throws std::length_error when a text is
+// larger than kMaxArchiveTextSize, since no reader would accept it.
 std::string BuildSignatureArchive(std::string_view db, std::string_view version, bool deflate = true);
 
 // Writes an archive file through a temporary file beside it that then

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "engine/zip_reader.h"
+#include "engine/zip_writer.h"
 #include "env/text_utils.h"
 #include "platform/files.h"
 #include "support/archive_builder.h"
@@ -142,6 +145,23 @@ TEST_F(SignatureArchiveTest, EntriesAreDeliveredByteForByte) {
   gotDb = "kept";
   EXPECT_FALSE(ReadSignatureArchiveEntries(dir_.File("absent.c"), gotDb, gotVersion));
   EXPECT_EQ(gotDb, "kept");
+}
+
+TEST_F(SignatureArchiveTest, TextsBeyondTheLimitAreNeitherWrittenNorRead) {
+  // A tiny deflated file must not expand into an unbounded number of lines.
+  const std::string huge(size_t(kMaxArchiveTextSize) + 1, '\n');
+  EXPECT_THROW(BuildSignatureArchive(huge, "v"), std::length_error);
+  EXPECT_FALSE(WriteSignatureArchive(path_, huge, "v"));
+  EXPECT_EQ(test::CountEntries(dir_.path()), 0u);
+
+  ZipWriter zip;
+  ASSERT_TRUE(zip.AddEntry(kArchiveDbEntry, huge, 9));
+  ASSERT_TRUE(zip.AddEntry(kArchiveVersionEntry, "v", 1));
+  const std::string bytes = Scramble(zip.Finish());
+  ASSERT_LT(bytes.size(), huge.size() / 500);
+  ReadBytes(bytes);
+  EXPECT_TRUE(lines_.empty());
+  EXPECT_EQ(version_, "previous");
 }
 
 TEST_F(SignatureArchiveTest, WriteReplacesTargetAndLeavesNothingElse) {
