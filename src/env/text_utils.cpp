@@ -121,7 +121,11 @@ std::string ExtractUrlFileName(std::string_view url) {
 }
 
 int32_t StrToInt(std::string_view text) {
-  auto fail = [&] { return std::invalid_argument("'" + std::string(text) + "' is not a valid integer value"); };
+  auto fail = [&] {
+    std::string message(1, '\'');
+    message.append(text).append("' is not a valid integer value");
+    return std::invalid_argument(message);
+  };
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   bool negative = false;
