@@ -24,8 +24,9 @@ bool ReadEntries(const std::string& path, std::string& db, std::string& version,
 int RunPack(const Args& args, std::ostream&, std::ostream& err) {
   if (!CheckCount(args, 3, "pack TEXT_FILE VERSION OUT", err)) return 2;
   std::string text;
-  if (!ReadWholeFile(args[0], text)) {
-    err << "vermilax-cli: cannot read '" << args[0] << "'\n";
+  if (!ReadWholeFile(args[0], text, kMaxArchiveTextSize)) {
+    err << "vermilax-cli: cannot read '" << args[0] << "' (or it is larger than "
+        << (kMaxArchiveTextSize >> 20) << " MiB, the limit of an archive)\n";
     return 2;
   }
   if (!WriteSignatureArchive(args[2], text, args[1])) {

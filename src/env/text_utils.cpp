@@ -98,10 +98,10 @@ std::string XorString(std::string_view data, uint8_t key) {
 }
 
 std::string ExtractNameFromPath(std::string_view path) {
-  return ExtractNameFromPath(path, [](uint8_t b) { return platform::IsLeadByte(b); });
+  return ExtractNameFromPath(path, platform::IsLeadByte);
 }
 
-std::string ExtractNameFromPath(std::string_view path, const LeadBytePredicate& isLeadByte) {
+std::string ExtractNameFromPath(std::string_view path, LeadBytePredicate isLeadByte) {
   size_t start = 0;
   for (size_t i = 0; i < path.size();) {
     uint8_t b = static_cast<uint8_t>(path[i]);

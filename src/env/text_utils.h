@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,13 +31,13 @@ uint32_t ReadUInt32LE(const void* p);
 std::string XorString(std::string_view data, uint8_t key);
 
 // Tells whether a byte starts a double-byte character in the code page in use.
-using LeadBytePredicate = std::function<bool(uint8_t)>;
+using LeadBytePredicate = bool (*)(uint8_t);
 
 // Text after the last backslash or colon, or the whole text when there is none.
 // A backslash that is the second byte of a double-byte character does not count;
 // the system's ANSI code page decides which bytes lead such characters.
 std::string ExtractNameFromPath(std::string_view path);
-std::string ExtractNameFromPath(std::string_view path, const LeadBytePredicate& isLeadByte);
+std::string ExtractNameFromPath(std::string_view path, LeadBytePredicate isLeadByte);
 
 // Text after the last '/', or the whole text when there is none.
 std::string ExtractUrlFileName(std::string_view url);
