@@ -1,18 +1,38 @@
 #include "cli/cli.h"
 
-#include <functional>
-#include <map>
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "cli/commands.h"
 
 namespace vermilax::cli {
 namespace {
 
-const char kUsage[] =
-    "usage: vermilax-cli COMMAND [ARGUMENTS]\n"
-    "\n"
-    "commands:\n";
+struct Command {
+  std::string_view name;
+  std::string_view arguments;
+  std::string_view summary;
+  int (*run)(const Args& args, std::ostream& out, std::ostream& err);
+};
+
+constexpr Command kCommands[] = {
+    {"pack", "TEXT_FILE VERSION OUT", "write a signature archive of a text file", RunPack},
+    {"unpack", "ARCHIVE", "write an archive's database text to standard output", RunUnpack},
+    {"version", "ARCHIVE", "print an archive's version text", RunVersion},
+    {"hash", "FILE...", "print a whole-file signature line (digest:size:name) per file", RunHash},
+};
 
 int Usage(std::ostream& out) {
-  out << kUsage;
+  out << "usage: vermilax-cli COMMAND [ARGUMENTS]\n"
+         "\n"
+         "commands:\n";
+  constexpr size_t kColumn = 32;  // where the summaries start
+  for (const Command& command : kCommands) {
+    std::string line = "  " + std::string(command.name) + ' ' + std::string(command.arguments);
+    line.resize(std::max(line.size() + 2, kColumn), ' ');
+    out << line << command.summary << '\n';
+  }
   return 0;
 }
 
@@ -20,6 +40,9 @@ int Usage(std::ostream& out) {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") return Usage(out);
+  for (const Command& command : kCommands) {
+    if (args[0] == command.name) return command.run(Args(args.begin() + 1, args.end()), out, err);
+  }
   err << "vermilax-cli: unknown command '" << args[0] << "' (see vermilax-cli --help)\n";
   return 2;
 }

@@ -1,0 +1,72 @@
+// Writes the seed inputs of the fuzz targets: OUTDIR/archive_fuzz/ and
+// OUTDIR/md5_set_fuzz/. Usage: vermilax_fuzz_seeds OUTDIR
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/md5.h"
+#include "engine/signature_archive.h"
+#include "engine/zip_writer.h"
+#include "env/text_utils.h"
+#include "platform/files.h"
+
+namespace {
+
+using namespace vermilax;
+
+std::string Line(std::string_view text, int32_t size, std::string_view name) {
+  return DigestToHex(MD5OfString(text)) + ":" + std::to_string(size) + ":" + std::string(name);
+}
+
+// A small database whose lines are in the descending order the sets expect.
+std::string SortedDatabase() {
+  std::vector<std::string> lines = {Line("a", 1, "Worm.A"), Line("b", 300, "Trojan.B"), Line("c", 7, "Virus.C")};
+  std::sort(lines.begin(), lines.end(), std::greater<>());
+  std::string db;
+  for (const std::string& line : lines) db += line + "\r\n";
+  return db;
+}
+
+std::string ScrambledZip(const std::vector<std::pair<std::string, std::string>>& entries, int level) {
+  ZipWriter zip;
+  for (const auto& [name, data] : entries) zip.AddEntry(name, data, level);
+  return XorString(zip.Finish(), kArchiveKey);
+}
+
+bool Write(const std::string& folder, const std::string& name, const std::string& data) {
+  if (platform::WriteWholeFile(folder + platform::PathSeparator() + name, data)) return true;
+  std::fprintf(stderr, "cannot write %s\n", name.c_str());
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: vermilax_fuzz_seeds OUTDIR\n");
+    return 2;
+  }
+  const std::string root = argv[1];
+  const char sep = platform::PathSeparator();
+  const std::string archives = root + sep + "archive_fuzz", texts = root + sep + "md5_set_fuzz";
+  if (!platform::CreateFolder(root) || !platform::CreateFolder(archives) || !platform::CreateFolder(texts)) {
+    std::fprintf(stderr, "cannot create the seed folders under %s\n", root.c_str());
+    return 1;
+  }
+  const std::string db = SortedDatabase();
+  bool ok = Write(archives, "deflated", BuildSignatureArchive(db, "2009-07-18", true)) &&
+            Write(archives, "stored", BuildSignatureArchive(db, "1", false)) &&
+            Write(archives, "empty-db", BuildSignatureArchive("", "1", true)) &&
+            Write(archives, "lf-only", BuildSignatureArchive("a\nb\n\nc", "v", true)) &&
+            Write(archives, "no-ver", ScrambledZip({{"DB", db}}, 9)) &&
+            Write(archives, "extra-entries", ScrambledZip({{"readme", "x"}, {"db", db}, {"VER", "2"}}, 6)) &&
+            Write(texts, "sorted", db) &&
+            Write(texts, "lf-and-cr", "0CC175B9C0F1B6A831C399E269772661:1:A\rFFFF\n") &&
+            Write(texts, "hex-size", "92EB5FFEE6AE2FEC3AD71C777531578F:$1F:B:extra\r\n") &&
+            Write(texts, "short-digest", "0CC175B9C0F1:1:A\r\n") &&
+            Write(texts, "empty-line", Line("a", 1, "A") + "\r\n\r\n" + Line("b", 2, "B")) &&
+            Write(texts, "long-name", Line("a", -5, std::string(100, 'n')) + "\r\n");
+  return ok ? 0 : 1;
+}
