@@ -20,11 +20,19 @@ void AppendHexByte(std::string& text, uint8_t byte) {
 }  // namespace
 
 std::string DescribeFile(const std::string& fileName, bool pauseBeforeAnalysis) {
+  try {
+    PEScannerEx scanner(fileName, pauseBeforeAnalysis);
+    return DescribeFile(scanner);
+  } catch (const std::exception&) {
+    return std::string();
+  }
+}
+
+std::string DescribeFile(PEScannerEx& scanner) {
   std::string text;
   try {
     ScanContext context;
     context.Options = kScanReportBroken | kScanChecker;
-    PEScannerEx scanner(fileName, pauseBeforeAnalysis);
     if (!scanner.HasError()) scanner.Execute(&context);
     if (scanner.NumberOfSections() == 0) return text;
 

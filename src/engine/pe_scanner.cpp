@@ -194,6 +194,7 @@ int64_t PEScanner::ReadAt(int64_t offset, void* buffer, uint32_t count) {
 }
 
 void PEScanner::ReadAtZeroFilled(int64_t offset, void* buffer, uint32_t count) {
+  if (count == 0) return;
   int64_t n = ReadAt(offset, buffer, count);
   if (n < 0) n = 0;
   std::memset(static_cast<uint8_t*>(buffer) + n, 0, count - size_t(n));

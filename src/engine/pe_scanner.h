@@ -80,7 +80,8 @@ class PEScanner {
   // -111: no context; -123: no usable file size.
   virtual int32_t Execute(ScanContext* context);
 
-  SectionInfo GetSection(size_t index) const { return sections_.at(index); }
+  // A copy of one section; a zeroed one for an index past the table.
+  SectionInfo GetSection(size_t index) const { return index < sections_.size() ? sections_[index] : SectionInfo{}; }
   // File offset of an address, 0 when it maps to none.
   uint32_t RvaToOffset(uint32_t rva, uint64_t headerSize) const;
   // Reads up to `count` bytes at the current position, repeating short reads;

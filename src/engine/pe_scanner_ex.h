@@ -44,5 +44,7 @@ class PEScannerEx : public PEScanner {
 // CR LF line ends, or an empty text when the file cannot be opened or names no
 // sections. Never throws.
 std::string DescribeFile(const std::string& fileName, bool pauseBeforeAnalysis = true);
+// The same over a scanner that has not run yet (a file opened by the caller).
+std::string DescribeFile(PEScannerEx& scanner);
 
 }  // namespace vermilax
