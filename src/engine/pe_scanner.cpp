@@ -110,7 +110,7 @@ void PEScanner::Open(std::unique_ptr<platform::File> file, uint32_t error) {
   if (error != platform::kErrorSuccess) {
     error_text_ = platform::SystemErrorMessage(error);
   }
-  if (error_text_.empty()) error_text_ = Format("Can't open %s file", file_name_.c_str());
+  if (error_text_.empty()) error_text_ = "Can't open " + file_name_ + " file";
 }
 
 uint16_t PEScanner::Machine() const { return LoadU16LE(file_header_.data() + pe::kFileMachine); }
@@ -309,6 +309,14 @@ int32_t PEScanner::Execute(ScanContext* context) {
 
 int32_t PEScanner::Analyse(ScanContext& context) {
   const bool report_broken = (context.Options & kScanReportBroken) != 0;
+  // A repeated analysis starts afresh: no view may outlive the bytes it points into.
+  section_data_.clear();
+  chunks_.clear();
+  sections_.clear();
+  section_headers_.clear();
+  number_of_sections_ = 0;
+  entry_point_bytes_read_ = 0;
+  entry_point_buffer_.fill(0);
 
   std::optional<uint64_t> size;
   if (file_ && file_->Seek(0)) size = file_->Size();

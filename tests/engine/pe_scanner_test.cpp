@@ -416,6 +416,21 @@ TEST(PEScanner, ShortReadsAreRepeatedUntilComplete) {
   EXPECT_EQ(scanner.Sections()[1].AlignedRawSize, bytes.size() - 0x400);
 }
 
+TEST(PEScanner, ASecondAnalysisStartsAfresh) {
+  for (size_t data_size : {size_t(0x100), size_t(3) << 20}) {  // held whole, and read by sections
+    PeBuilder builder;
+    builder.sections[1].data = std::string(data_size, 'q');
+    std::string bytes = builder.Build();
+    PEScanner scanner("twice.exe", std::make_unique<MemoryFile>(bytes));
+    ScanContext context{"", kCheckerExe};
+    ASSERT_EQ(scanner.Execute(&context), 1);
+    ASSERT_EQ(scanner.Execute(&context), 1) << scanner.ErrorText();
+    EXPECT_EQ(scanner.Sections().size(), 2u);
+    EXPECT_EQ(scanner.SectionData(1), bytes.substr(0x400));
+    EXPECT_EQ(scanner.Digest(), MD5OfString(bytes));
+  }
+}
+
 TEST(PEScanner, SizeAndReadFailures) {
   const std::string bytes = PeBuilder().Build();
   const struct {
