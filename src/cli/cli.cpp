@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/pe_commands.h"
 
 namespace vermilax::cli {
 namespace {
@@ -21,6 +22,9 @@ constexpr Command kCommands[] = {
     {"unpack", "ARCHIVE", "write an archive's database text to standard output", RunUnpack},
     {"version", "ARCHIVE", "print an archive's version text", RunVersion},
     {"hash", "FILE...", "print a whole-file signature line (digest:size:name) per file", RunHash},
+    {"sections", "FILE...", "print a section signature line per section with raw data", RunSectionsCommand},
+    {"pe", "FILE", "analyse FILE as the checker does; one JSON object", RunPeCommand},
+    {"describe", "FILE", "print the file summary written to the scan log", RunDescribeCommand},
 };
 
 int Usage(std::ostream& out) {
