@@ -15,7 +15,7 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
 // Path and query with the bytes a request line cannot carry percent-encoded.
 std::string EncodeTarget(const std::string& raw) {
   static const char kHex[] = "0123456789ABCDEF";
-  std::string target;
+  std::string target = raw.empty() || raw[0] != '/' ? "/" : "";
   for (char c : raw) {
     auto byte = static_cast<unsigned char>(c);
     if (byte <= 0x20 || byte >= 0x7F) {
@@ -26,7 +26,6 @@ std::string EncodeTarget(const std::string& raw) {
       target += c;
     }
   }
-  if (target.empty() || target[0] != '/') target.insert(0, "/");
   return target;
 }
 
@@ -113,8 +112,15 @@ std::optional<HttpUrl> ResolveRedirect(const HttpUrl& base, const std::string& l
 }
 
 std::string HostHeader(const HttpUrl& url) {
-  std::string host = url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
-  if (url.port != 80) host += ":" + std::to_string(url.port);
+  bool ipv6 = url.host.find(':') != std::string::npos;
+  std::string host;
+  if (ipv6) host += '[';
+  host += url.host;
+  if (ipv6) host += ']';
+  if (url.port != 80) {
+    host += ':';
+    host += std::to_string(url.port);
+  }
   return host;
 }
 
