@@ -88,7 +88,8 @@ TEST(RunAndWait, WaitsForTheCommandToFinish) {
 #ifdef _WIN32
 TEST(RunAndWait, ReportsACommandThatCannotStart) {
   test::ScratchFolder folder;
-  EXPECT_FALSE(RunAndWait("\"" + folder.PathOf("no-such-program.exe") + "\""));
+  std::string command = folder.PathOf("no-such-program.exe");
+  EXPECT_FALSE(RunAndWait(command));
 }
 #endif
 
