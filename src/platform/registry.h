@@ -17,7 +17,10 @@ enum class ValueKind { None, String, ExpandString, Dword, Binary, Other };
 // Readers answer nullopt when the key or value is missing or the value has another
 // kind, so a caller can tell "absent" (KindOf == None) from "wrong type".
 namespace registry {
-bool KeyExists(Hive hive, const std::string& key);
+// Read: the key opens for reading. Full: it opens with every right (on Windows the
+// keys of the local machine usually need an administrator for that).
+enum class KeyAccess { Read, Full };
+bool KeyExists(Hive hive, const std::string& key, KeyAccess access = KeyAccess::Read);
 bool CreateKey(Hive hive, const std::string& key);
 ValueKind KindOf(Hive hive, const std::string& key, const std::string& name);
 // String and ExpandString values (not expanded), up to the first zero character.

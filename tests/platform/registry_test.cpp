@@ -125,7 +125,9 @@ TEST_F(RegistryTest, NeverDeletesAWholeHive) {
 }
 
 TEST_F(RegistryTest, MissingKeysReadAsAbsent) {
+  EXPECT_TRUE(registry::KeyExists(Hive::CurrentUser, root_, registry::KeyAccess::Full));
   EXPECT_FALSE(registry::KeyExists(Hive::CurrentUser, root_ + "\\Nope"));
+  EXPECT_FALSE(registry::KeyExists(Hive::CurrentUser, root_ + "\\Nope", registry::KeyAccess::Full));
   EXPECT_EQ(registry::ReadString(Hive::CurrentUser, root_ + "\\Nope", "x"), std::nullopt);
   EXPECT_EQ(registry::ReadDword(Hive::CurrentUser, root_ + "\\Nope", "x"), std::nullopt);
   EXPECT_EQ(registry::KindOf(Hive::CurrentUser, root_ + "\\Nope", "x"), ValueKind::None);

@@ -36,8 +36,16 @@ struct Key {
   }
 };
 
-std::mutex store_mutex;
-std::map<Hive, Key> store;
+// Reached through functions, so the store works even from other static initializers.
+std::mutex& StoreMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+Key& HiveRoot(Hive hive) {
+  static std::map<Hive, Key> store;
+  return store[hive];
+}
 
 // Components of a key path; empty components (doubled or outer backslashes) are dropped.
 std::vector<std::string> SplitPath(const std::string& path) {
@@ -56,7 +64,7 @@ std::vector<std::string> SplitPath(const std::string& path) {
 }
 
 Key* FindKey(Hive hive, const std::string& path) {
-  Key* key = &store[hive];
+  Key* key = &HiveRoot(hive);
   for (const std::string& part : SplitPath(path)) {
     auto it = key->children.find(Folded(part));
     if (it == key->children.end()) return nullptr;
@@ -66,7 +74,7 @@ Key* FindKey(Hive hive, const std::string& path) {
 }
 
 Key* FindOrCreateKey(Hive hive, const std::string& path) {
-  Key* key = &store[hive];
+  Key* key = &HiveRoot(hive);
   for (const std::string& part : SplitPath(path)) {
     auto& slot = key->children[Folded(part)];
     if (!slot) {
@@ -79,7 +87,7 @@ Key* FindOrCreateKey(Hive hive, const std::string& path) {
 }
 
 bool Write(Hive hive, const std::string& path, const std::string& name, ValueKind kind, const std::string& data) {
-  std::lock_guard lock(store_mutex);
+  std::lock_guard lock(StoreMutex());
   Key* key = FindOrCreateKey(hive, path);
   Value* value = key->FindValue(name);
   if (!value) {
@@ -94,7 +102,7 @@ bool Write(Hive hive, const std::string& path, const std::string& name, ValueKin
 // The stored value when it exists and has one of the accepted kinds.
 std::optional<Value> Read(Hive hive, const std::string& path, const std::string& name,
                           std::initializer_list<ValueKind> accepted) {
-  std::lock_guard lock(store_mutex);
+  std::lock_guard lock(StoreMutex());
   Key* key = FindKey(hive, path);
   Value* value = key ? key->FindValue(name) : nullptr;
   if (!value) return std::nullopt;
@@ -106,22 +114,22 @@ std::optional<Value> Read(Hive hive, const std::string& path, const std::string&
 }  // namespace
 
 void ResetForTests() {
-  std::lock_guard lock(store_mutex);
-  store.clear();
+  std::lock_guard lock(StoreMutex());
+  for (Hive hive : {Hive::CurrentUser, Hive::LocalMachine, Hive::ClassesRoot}) HiveRoot(hive) = Key();
 }
 
-bool KeyExists(Hive hive, const std::string& key) {
-  std::lock_guard lock(store_mutex);
+bool KeyExists(Hive hive, const std::string& key, KeyAccess) {
+  std::lock_guard lock(StoreMutex());
   return FindKey(hive, key) != nullptr;
 }
 
 bool CreateKey(Hive hive, const std::string& key) {
-  std::lock_guard lock(store_mutex);
+  std::lock_guard lock(StoreMutex());
   return FindOrCreateKey(hive, key) != nullptr;
 }
 
 ValueKind KindOf(Hive hive, const std::string& key, const std::string& name) {
-  std::lock_guard lock(store_mutex);
+  std::lock_guard lock(StoreMutex());
   Key* k = FindKey(hive, key);
   Value* value = k ? k->FindValue(name) : nullptr;
   return value ? value->kind : ValueKind::None;
@@ -166,7 +174,7 @@ bool WriteBinary(Hive hive, const std::string& key, const std::string& name, con
 }
 
 std::vector<std::string> SubkeyNames(Hive hive, const std::string& key) {
-  std::lock_guard lock(store_mutex);
+  std::lock_guard lock(StoreMutex());
   std::vector<std::string> names;
   if (Key* k = FindKey(hive, key))
     for (const auto& [folded, child] : k->children) names.push_back(child->name);
@@ -174,7 +182,7 @@ std::vector<std::string> SubkeyNames(Hive hive, const std::string& key) {
 }
 
 std::vector<std::string> ValueNames(Hive hive, const std::string& key) {
-  std::lock_guard lock(store_mutex);
+  std::lock_guard lock(StoreMutex());
   std::vector<std::string> names;
   if (Key* k = FindKey(hive, key))
     for (const Value& v : k->values) names.push_back(v.name);
@@ -182,7 +190,7 @@ std::vector<std::string> ValueNames(Hive hive, const std::string& key) {
 }
 
 bool DeleteValue(Hive hive, const std::string& key, const std::string& name) {
-  std::lock_guard lock(store_mutex);
+  std::lock_guard lock(StoreMutex());
   Key* k = FindKey(hive, key);
   if (!k) return false;
   std::string folded = Folded(name);
@@ -198,8 +206,8 @@ bool DeleteValue(Hive hive, const std::string& key, const std::string& name) {
 bool DeleteKeyTree(Hive hive, const std::string& key) {
   std::vector<std::string> parts = SplitPath(key);
   if (parts.empty()) return false;
-  std::lock_guard lock(store_mutex);
-  Key* parent = &store[hive];
+  std::lock_guard lock(StoreMutex());
+  Key* parent = &HiveRoot(hive);
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     auto it = parent->children.find(Folded(parts[i]));
     if (it == parent->children.end()) return false;

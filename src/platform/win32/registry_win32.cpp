@@ -117,7 +117,9 @@ bool DeleteTreeBelow(HKEY parent, const std::string& name) {
 
 }  // namespace
 
-bool KeyExists(Hive hive, const std::string& key) { return bool(OpenKey::Open(hive, key, KEY_READ)); }
+bool KeyExists(Hive hive, const std::string& key, KeyAccess access) {
+  return bool(OpenKey::Open(hive, key, access == KeyAccess::Full ? KEY_ALL_ACCESS : KEY_READ));
+}
 
 bool CreateKey(Hive hive, const std::string& key) { return bool(OpenKey::Create(hive, key, KEY_READ)); }
 
