@@ -92,12 +92,12 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }
 
 struct Answer {
-  bool complete = false;  // the whole response arrived (for a redirect: its headers)
+  bool complete = false;  // the whole response arrived (for other than 200: its headers)
   int status = 0;
   std::string location;
 };
 
-// One GET request; a 200 answer's body goes to `body_file`.
+// One GET request; the answer's body goes to `body_file`.
 Answer FetchOnce(const http::HttpUrl& url, const std::string& body_file) {
   Answer answer;
   Descriptor socket(Connect(url));
@@ -108,12 +108,11 @@ Answer FetchOnce(const http::HttpUrl& url, const std::string& body_file) {
 
   Descriptor file(::open(body_file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
   if (file.get() < 0) return answer;
-  http::HttpResponseParser parser([&](const char* data, size_t size) {
-    return parser.Status() != 200 || WriteAll(file.get(), data, size);
-  });
+  http::HttpResponseParser parser([&](const char* data, size_t size) { return WriteAll(file.get(), data, size); });
   char buffer[16384];
   for (;;) {
-    if (parser.Complete() || (parser.HeadersDone() && IsRedirect(parser.Status()))) {
+    // Only a 200 answer's body is wanted; for any other the headers say all.
+    if (parser.Complete() || (parser.HeadersDone() && parser.Status() != 200)) {
       answer.complete = true;
       break;
     }
