@@ -1,5 +1,6 @@
 // The registry natively: an in-memory tree per hive that keeps value kinds, so code
 // that depends on a value's type behaves as it does against the real registry.
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
