@@ -1,6 +1,9 @@
 // Files and folders through the Win32 ANSI file API.
 #include <windows.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "platform/files.h"
 
 namespace vermilax::platform {
@@ -135,6 +138,7 @@ uint32_t ListFolder(const std::string& folder, const std::string& mask,
   HANDLE h = FindFirstFileA(pattern.c_str(), &data);
   if (h == INVALID_HANDLE_VALUE) return GetLastError();
   uint32_t status = kErrorSuccess;
+  bool any = false;
   for (;;) {
     std::string_view name(data.cFileName);
     // The system also matches short 8.3 names; keep only long names that match.
@@ -143,6 +147,7 @@ uint32_t ListFolder(const std::string& folder, const std::string& mask,
       entry.name = data.cFileName;
       entry.attributes = data.dwFileAttributes;
       entry.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      any = true;
       if (!visit(entry)) break;
     }
     if (!FindNextFileA(h, &data)) {
@@ -152,6 +157,8 @@ uint32_t ListFolder(const std::string& folder, const std::string& mask,
     }
   }
   FindClose(h);
+  // Only "." and ".." (or short-name matches) came back: nothing matched, as natively.
+  if (status == kErrorSuccess && !any) return kErrorFileNotFound;
   return status;
 }
 
