@@ -10,7 +10,6 @@ namespace {
 
 using platform::Hive;
 
-constexpr char kProcessorKey[] = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 constexpr char kNtVersionKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 constexpr char k9xVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
@@ -24,11 +23,13 @@ std::string Trim(std::string_view text) {
 
 // A registry string of the local machine; missing keys, missing values and
 // values of other types read as empty, and stored terminating zeros are no text.
-std::string ReadMachineText(const char* key, const char* name) {
-  std::string text = platform::registry::ReadString(Hive::LocalMachine, key, name).value_or("");
+std::string ReadText(Hive hive, const std::string& key, const char* name) {
+  std::string text = platform::registry::ReadString(hive, key, name).value_or("");
   while (!text.empty() && text.back() == '\0') text.pop_back();
   return text;
 }
+
+std::string ReadMachineText(const char* key, const char* name) { return ReadText(Hive::LocalMachine, key, name); }
 
 std::string DescribeProcessor(const std::string& name, const std::string& vendor, const std::string& identifier) {
   std::string trimmed_name = Trim(name);
@@ -41,12 +42,14 @@ std::string DescribeProcessor(const std::string& name, const std::string& vendor
 
 }  // namespace
 
+std::string ProcessorNameFromRegistry(Hive hive, const std::string& key) {
+  return DescribeProcessor(ReadText(hive, key, "ProcessorNameString"), ReadText(hive, key, "VendorIdentifier"),
+                           ReadText(hive, key, "Identifier"));
+}
+
 std::string GetProcessorName() {
-  if (platform::registry::KeyExists(Hive::LocalMachine, kProcessorKey)) {
-    return DescribeProcessor(ReadMachineText(kProcessorKey, "ProcessorNameString"),
-                             ReadMachineText(kProcessorKey, "VendorIdentifier"),
-                             ReadMachineText(kProcessorKey, "Identifier"));
-  }
+  if (platform::registry::KeyExists(Hive::LocalMachine, kProcessorKey))
+    return ProcessorNameFromRegistry(Hive::LocalMachine, kProcessorKey);
   platform::ProcessorDescription cpu = platform::ProcessorFromSystem().value_or(platform::ProcessorDescription{});
   return DescribeProcessor(cpu.Name, cpu.Vendor, cpu.Identifier);
 }

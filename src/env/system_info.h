@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/registry.h"
 #include "platform/system_info.h"
 
 // Texts that describe the machine in the about box and the scan report header.
@@ -27,7 +28,9 @@ std::string GetUserNameText();
 // memory, Windows name, build number and service pack.
 std::string GetAboutSystemText();
 
-// The pure rules behind the functions above, for any memory size or version.
+// The rules behind the functions above, for any processor key, memory size or version.
+inline constexpr char kProcessorKey[] = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
+std::string ProcessorNameFromRegistry(platform::Hive hive, const std::string& key);
 std::string FormatMemoryText(uint32_t total_bytes);
 std::string WindowsNameFor(const platform::OsVersion& os);
 std::string BuildNumberTextFor(const platform::OsVersion& os);
