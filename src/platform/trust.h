@@ -10,4 +10,7 @@ namespace vermilax::platform {
 // none and always answer false). Never raises.
 bool IsFileTrusted(const std::string& path);
 
+// True when the trust service and all the functions the check needs were found.
+bool TrustServiceAvailable();
+
 }  // namespace vermilax::platform

@@ -19,6 +19,14 @@ TEST(IsFileTrustedTest, AnswersFalseForWhatCannotBeTrusted) {
   for (const std::string& path : paths) EXPECT_FALSE(IsFileTrusted(path)) << path;
 }
 
+TEST(IsFileTrustedTest, TheServiceExistsOnlyOnWindows) {
+#ifdef _WIN32
+  EXPECT_TRUE(TrustServiceAvailable());  // every function resolved by its name
+#else
+  EXPECT_FALSE(TrustServiceAvailable());
+#endif
+}
+
 TEST(IsFileTrustedTest, AnswersFalseForAnUnsignedFileOthersHoldOpen) {
   std::string path = CreateUniqueTempFile(TempFolder(), "vtr");
   ASSERT_FALSE(path.empty());

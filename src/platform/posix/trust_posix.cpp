@@ -7,4 +7,6 @@ namespace vermilax::platform {
 
 bool IsFileTrusted(const std::string&) { return false; }
 
+bool TrustServiceAvailable() { return false; }
+
 }  // namespace vermilax::platform

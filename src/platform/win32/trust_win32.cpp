@@ -85,6 +85,8 @@ bool CatalogHash(const TrustFunctions& f, const std::string& path, BYTE (&hash)[
 
 }  // namespace
 
+bool TrustServiceAvailable() { return Functions().Complete(); }
+
 bool IsFileTrusted(const std::string& path) {
   if (!FileExists(path)) return false;
   const TrustFunctions& f = Functions();
