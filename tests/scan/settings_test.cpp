@@ -29,7 +29,11 @@ class SettingsTest : public ::testing::Test {
   }
   static std::string RunName() { return GetAppInfo().ProductName; }
   static std::optional<std::string> RunEntry() { return registry::ReadString(Hive::CurrentUser, kRunKey, RunName()); }
-  static std::string ExpectedRunEntry() { return "\"" + platform::ProgramPath() + "\" 0"; }
+  static std::string ExpectedRunEntry() {
+    std::string entry = "\"";
+    entry += platform::ProgramPath();
+    return entry + "\" 0";
+  }
   static Settings& S() { return GetSettings(); }
 };
 
