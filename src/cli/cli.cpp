@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/pe_commands.h"
+#include "cli/sysinfo_command.h"
 
 namespace vermilax::cli {
 namespace {
@@ -25,6 +26,7 @@ constexpr Command kCommands[] = {
     {"sections", "FILE...", "print a section signature line per section with raw data", RunSectionsCommand},
     {"pe", "FILE", "analyse FILE as the checker does; one JSON object", RunPeCommand},
     {"describe", "FILE", "print the file summary written to the scan log", RunDescribeCommand},
+    {"sysinfo", "", "print processor, memory, system, user and program versions", RunSysinfo},
 };
 
 int Usage(std::ostream& out) {
@@ -37,6 +39,9 @@ int Usage(std::ostream& out) {
     line.resize(std::max(line.size() + 2, kColumn), ' ');
     out << line << command.summary << '\n';
   }
+  out << "\n"
+         "Signature trust: only the Windows build asks the system's trust service. Other\n"
+         "builds have no such service and answer every trust check with false (untrusted).\n";
   return 0;
 }
 
