@@ -1,5 +1,5 @@
-// Writes the seed inputs of the fuzz targets: OUTDIR/archive_fuzz/ and
-// OUTDIR/md5_set_fuzz/. Usage: vermilax_fuzz_seeds OUTDIR
+// Writes the seed inputs of the fuzz targets, one folder per target under OUTDIR.
+// Usage: vermilax_fuzz_seeds OUTDIR
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -11,6 +11,7 @@
 #include "engine/zip_writer.h"
 #include "env/text_utils.h"
 #include "platform/files.h"
+#include "support/pe_writer.h"
 
 namespace {
 
@@ -41,6 +42,27 @@ bool Write(const std::string& folder, const std::string& name, const std::string
   return false;
 }
 
+// Small PE files that reach the deeper parts of the analysis: imports, exports,
+// resources, a UPX-like layout and a PE32+ header.
+bool WritePeSeeds(const std::string& folder) {
+  using test::PeBuilder;
+  PeBuilder program;
+  program.imports = {{"KERNEL32.dll", {{"LoadLibraryA", 1}, {"GetProcAddress", 2}, {"", 0, 7}}}};
+  test::AddIconGroup(program, std::string(40, 'i'));
+  PeBuilder library;
+  library.characteristics = 0x2102;
+  library.exports = test::PeExportTable{"lib.dll", 0, 1, {{"Alpha", 0x1000}, {"Beta", 0x1010}}};
+  PeBuilder packed;
+  packed.sections = {{"UPX0", "", 0xE0000080, std::nullopt, 0x10000}, {"UPX1", std::string(512, 'u')}};
+  packed.entry_point_bytes = "\x60\xBE";
+  PeBuilder wide;
+  wide.pe32plus = true;
+  wide.machine = 0x8664;
+  return Write(folder, "program", program.Build()) && Write(folder, "library", library.Build()) &&
+         Write(folder, "packed", packed.Build()) && Write(folder, "pe32plus", wide.Build()) &&
+         Write(folder, "dos", test::DosProgramBuilder().Build()) && Write(folder, "ne", test::NeProgramBuilder().Build());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,7 +73,9 @@ int main(int argc, char** argv) {
   const std::string root = argv[1];
   const char sep = platform::PathSeparator();
   const std::string archives = root + sep + "archive_fuzz", texts = root + sep + "md5_set_fuzz";
-  if (!platform::CreateFolder(root) || !platform::CreateFolder(archives) || !platform::CreateFolder(texts)) {
+  const std::string pes = root + sep + "pe_fuzz";
+  if (!platform::CreateFolder(root) || !platform::CreateFolder(archives) || !platform::CreateFolder(texts) ||
+      !platform::CreateFolder(pes)) {
     std::fprintf(stderr, "cannot create the seed folders under %s\n", root.c_str());
     return 1;
   }
@@ -68,5 +92,6 @@ int main(int argc, char** argv) {
             Write(texts, "short-digest", "0CC175B9C0F1:1:A\r\n") &&
             Write(texts, "empty-line", Line("a", 1, "A") + "\r\n\r\n" + Line("b", 2, "B")) &&
             Write(texts, "long-name", Line("a", -5, std::string(100, 'n')) + "\r\n");
+  ok = ok && WritePeSeeds(pes);
   return ok ? 0 : 1;
 }

@@ -9,7 +9,10 @@ build=$root/fuzz-build
 seconds=${1:-120}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(archive_fuzz md5_set_fuzz)
+if [ ${#targets[@]} -eq 0 ]; then
+  # Every target listed in fuzz/CMakeLists.txt.
+  read -r -a targets <<< "$(sed -n 's/^set(VERMILAX_FUZZ_TARGETS \(.*\))$/\1/p' "$root/fuzz/CMakeLists.txt")"
+fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DVERMILAX_FUZZ=ON -DVERMILAX_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
