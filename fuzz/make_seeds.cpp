@@ -51,7 +51,9 @@ bool WritePeSeeds(const std::string& folder) {
   test::AddIconGroup(program, std::string(40, 'i'));
   PeBuilder library;
   library.characteristics = 0x2102;
-  library.exports = test::PeExportTable{"lib.dll", 0, 1, {{"Alpha", 0x1000}, {"Beta", 0x1010}}};
+  test::PeExportTable exports;
+  exports.functions = {{"Alpha", 0x1000, std::nullopt}, {"Beta", 0x1010, std::nullopt}};
+  library.exports = exports;
   PeBuilder packed;
   packed.sections = {{"UPX0", "", 0xE0000080, std::nullopt, 0x10000}, {"UPX1", std::string(512, 'u')}};
   packed.entry_point_bytes = "\x60\xBE";
