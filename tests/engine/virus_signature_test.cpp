@@ -321,7 +321,7 @@ TEST_F(VirusSignatureTest, IndexedLookupAgreesWithRecordByRecordLookup) {
     if (location != "*") location += std::to_string(pick(6) == 0 ? 2040 + pick(10) : pick(40));
     if (pick(50) == 0) location = "EP+-1";
     std::string pattern;
-    for (uint32_t n = 1 + pick(pick(8) == 0 ? 12 : 4); n > 0; --n) pattern += kHex[pick(5)];
+    for (uint32_t n = 1 + pick(pick(8) == 0 ? 12 : 6); n > 0; --n) pattern += kHex[pick(5)];
     return "R" + std::to_string(i) + ":1:" + location + ":" + pattern;
   };
   auto randomBytes = [&](size_t n) {
