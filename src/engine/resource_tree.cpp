@@ -19,6 +19,9 @@ constexpr uint64_t kFirstSectionRead = 64 * 1024;
 // Section headers examined per read.
 constexpr uint32_t kHeadersPerRead = 64;
 
+// Named entries plus ID entries, as a directory header declares them.
+uint32_t DeclaredEntryCount(const uint8_t* header) { return uint32_t(LoadU16LE(header + 12)) + LoadU16LE(header + 14); }
+
 }  // namespace
 
 ResourceTree::ResourceTree(std::unique_ptr<platform::File> file, uint64_t fileSize)
@@ -83,7 +86,7 @@ bool ResourceTree::LocateSection() {
 
 bool ResourceTree::ReadDirectory(uint32_t offset, int level, uint64_t& entryBudget) {
   if (!LoadSection(offset, kDirectoryHeaderSize)) return false;
-  const uint32_t count = EntryCount(offset);
+  const uint32_t count = DeclaredEntryCount(SectionBytes(offset, kDirectoryHeaderSize));
   if (count > entryBudget) return false;
   entryBudget -= count;
   if (!LoadSection(uint64_t(offset) + kDirectoryHeaderSize, uint64_t(count) * kDirectoryEntrySize)) return false;
@@ -140,7 +143,7 @@ bool ResourceTree::ReadFileAt(uint64_t offset, void* buffer, uint32_t count) {
 uint32_t ResourceTree::EntryCount(uint32_t directory) const {
   const uint8_t* header = SectionBytes(directory, kDirectoryHeaderSize);
   if (!header) return 0;
-  const uint32_t count = uint32_t(LoadU16LE(header + 12)) + LoadU16LE(header + 14);
+  const uint32_t count = DeclaredEntryCount(header);
   // Only directories whose entries were all read count as having any.
   return SectionBytes(uint64_t(directory) + kDirectoryHeaderSize, uint64_t(count) * kDirectoryEntrySize) ? count : 0;
 }
