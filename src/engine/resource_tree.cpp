@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "engine/little_endian.h"
 #include "engine/pe_format.h"
@@ -115,7 +117,13 @@ bool ResourceTree::LoadSection(uint64_t offset, uint64_t count) {
   const uint64_t loaded = section_.size();
   if (end <= loaded) return true;
   const uint64_t target = std::min(section_size_, std::max({end, loaded * 2, kFirstSectionRead}));
-  section_.resize(target);
+  try {
+    section_.resize(size_t(target));
+  } catch (const std::bad_alloc&) {
+    return false;  // a tree this large is treated as unreadable, never as an error of the caller
+  } catch (const std::length_error&) {
+    return false;
+  }
   if (!ReadFileAt(section_offset_ + loaded, section_.data() + loaded, uint32_t(target - loaded))) {
     section_.resize(loaded);
     return false;
