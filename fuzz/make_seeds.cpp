@@ -91,6 +91,45 @@ bool WriteRuleSeeds(const std::string& root) {
          Write(heuristic, "short", "U:*:*:OpenProcess:*:A\r\nU:*:*:x\r\n");
 }
 
+std::string SectionLine(std::string_view text, int32_t size, std::string_view name) {
+  return std::to_string(size) + ":" + DigestToHex(MD5OfString(text)) + ":" + std::string(name);
+}
+
+bool WriteSectionSetSeeds(const std::string& folder) {
+  const std::string sound = SectionLine("a", 512, "Worm.A") + "\r\n" + SectionLine("b", 4096, "Trojan.B") + "\r\n" +
+                            SectionLine("a", 512, "Again.A") + "\r\n";
+  return Write(folder, "sound", sound) &&
+         Write(folder, "zero-section", "0:00000000000000000000000000000000:Empty\r\n") &&
+         Write(folder, "bad-then-good", SectionLine("a", 1, "A") + "\r\nbroken\r\n" + SectionLine("b", 2, "B")) &&
+         Write(folder, "hex-and-negative", "$200:0cc175b9c0f1b6a831c399e269772661:H\n-1:" +
+                                               DigestToHex(MD5OfString("n")) + ":N\n") &&
+         Write(folder, "empty-lines", "\r\n\r\n\r\n");
+}
+
+// Programs with icon groups of several shapes, for the icon digest.
+bool WriteIconSeeds(const std::string& folder) {
+  using test::IconGroupEntry;
+  auto entry = [](uint16_t id, uint32_t bytes) {
+    IconGroupEntry e;
+    e.icon_id = id;
+    e.bytes_in_res = bytes;
+    return e;
+  };
+  test::PeBuilder single;
+  test::AddIconGroup(single, std::string(40, 'i'));
+  test::PeBuilder several;
+  several.resources.push_back({test::kResourceIcon, uint32_t(1), 0x409, std::string(30, 'a')});
+  several.resources.push_back({test::kResourceIcon, uint32_t(3), 0x407, std::string(50, 'c')});
+  several.resources.push_back({test::kResourceIcon, std::string("NAMED"), 0x409, "n"});
+  several.resources.push_back(
+      {test::kResourceGroupIcon, std::string("MAIN"), 0x409, test::IconGroupData({entry(1, 30), entry(2, 9), entry(3, 60)})});
+  several.resources.push_back({test::kResourceGroupIcon, uint32_t(5), 0x409, test::IconGroupData({entry(3, 50)})});
+  test::PeBuilder empty;
+  empty.resources.push_back({test::kResourceGroupIcon, uint32_t(1), 0x409, test::IconGroupData({})});
+  return Write(folder, "single", single.Build()) && Write(folder, "several", several.Build()) &&
+         Write(folder, "empty-group", empty.Build()) && Write(folder, "no-resources", test::PeBuilder().Build());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,9 +140,10 @@ int main(int argc, char** argv) {
   const std::string root = argv[1];
   const char sep = platform::PathSeparator();
   const std::string archives = root + sep + "archive_fuzz", texts = root + sep + "md5_set_fuzz";
-  const std::string pes = root + sep + "pe_fuzz";
+  const std::string pes = root + sep + "pe_fuzz", sections = root + sep + "section_set_fuzz";
+  const std::string icons = root + sep + "icon_fuzz";
   if (!platform::CreateFolder(root) || !platform::CreateFolder(archives) || !platform::CreateFolder(texts) ||
-      !platform::CreateFolder(pes)) {
+      !platform::CreateFolder(pes) || !platform::CreateFolder(sections) || !platform::CreateFolder(icons)) {
     std::fprintf(stderr, "cannot create the seed folders under %s\n", root.c_str());
     return 1;
   }
@@ -120,6 +160,6 @@ int main(int argc, char** argv) {
             Write(texts, "short-digest", "0CC175B9C0F1:1:A\r\n") &&
             Write(texts, "empty-line", Line("a", 1, "A") + "\r\n\r\n" + Line("b", 2, "B")) &&
             Write(texts, "long-name", Line("a", -5, std::string(100, 'n')) + "\r\n");
-  ok = ok && WritePeSeeds(pes) && WriteRuleSeeds(root);
+  ok = ok && WritePeSeeds(pes) && WriteSectionSetSeeds(sections) && WriteIconSeeds(icons) && WriteRuleSeeds(root);
   return ok ? 0 : 1;
 }
