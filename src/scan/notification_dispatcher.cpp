@@ -74,4 +74,9 @@ bool NotificationDispatcher::Closed() const {
   return closed_;
 }
 
+bool NotificationDispatcher::HasPending() const {
+  std::lock_guard lock(mutex_);
+  return !queue_.empty();
+}
+
 }  // namespace vermilax

@@ -38,6 +38,8 @@ class NotificationDispatcher {
   // Posts return false at once. Used when the owner goes away.
   void Close();
   bool Closed() const;
+  // True while a notification waits to be run.
+  bool HasPending() const;
 
  private:
   struct Request {
