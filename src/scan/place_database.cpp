@@ -1,6 +1,7 @@
 #include "scan/place_database.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "engine/signature_archive.h"
 #include "env/file_helpers.h"
@@ -112,11 +113,14 @@ void PlaceDatabase::Append(const std::string& fileName) {
 }
 
 void PlaceDatabase::AppendLines(const std::vector<std::string>& lines) {
-  for (size_t i = 0; i < lines.size(); ++i) {
+  // Slots are numbered in 32 bits; lines beyond that could not be reached.
+  const size_t room = size_t(std::numeric_limits<int32_t>::max() - count_);
+  const size_t added = std::min(lines.size(), room);
+  for (size_t i = 0; i < added; ++i) {
     if (lines[i].size() < kMinParsedLength) continue;
     items_.emplace_back(count_ + int32_t(i), ParseLine(lines[i]));
   }
-  count_ += int32_t(lines.size());
+  count_ += int32_t(added);
 }
 
 PlaceRec PlaceDatabase::ParseLine(const std::string& line) const {
