@@ -141,9 +141,10 @@ int main(int argc, char** argv) {
   const char sep = platform::PathSeparator();
   const std::string archives = root + sep + "archive_fuzz", texts = root + sep + "md5_set_fuzz";
   const std::string pes = root + sep + "pe_fuzz", sections = root + sep + "section_set_fuzz";
-  const std::string icons = root + sep + "icon_fuzz";
+  const std::string icons = root + sep + "icon_fuzz", places = root + sep + "place_db_fuzz";
   if (!platform::CreateFolder(root) || !platform::CreateFolder(archives) || !platform::CreateFolder(texts) ||
-      !platform::CreateFolder(pes) || !platform::CreateFolder(sections) || !platform::CreateFolder(icons)) {
+      !platform::CreateFolder(pes) || !platform::CreateFolder(sections) || !platform::CreateFolder(icons) ||
+      !platform::CreateFolder(places)) {
     std::fprintf(stderr, "cannot create the seed folders under %s\n", root.c_str());
     return 1;
   }
@@ -161,5 +162,11 @@ int main(int argc, char** argv) {
             Write(texts, "empty-line", Line("a", 1, "A") + "\r\n\r\n" + Line("b", 2, "B")) &&
             Write(texts, "long-name", Line("a", -5, std::string(100, 'n')) + "\r\n");
   ok = ok && WritePeSeeds(pes) && WriteSectionSetSeeds(sections) && WriteIconSeeds(icons) && WriteRuleSeeds(root);
+  ok = ok && Write(places, "file-places", "file|Trojan.Example|%appdata%\\x\\y.exe\r\nfile|T.B|%temp%\\a.exe\r\n") &&
+       Write(places, "other-kinds", "File|Caps|%windir%\\a.exe\nreg|R|HKLM\\x\rfile|short\r\nfile|a|b\r\n") &&
+       Write(places, "variables", "file|V|%mydoc%%profile%%programfiles%%systemdir%%windir%%commondir%%appdata%"
+                                  "%desktop%%favorites%%userprofile%%temp%%tempdir%%startmenu%%program%%sysdrive%\r\n") &&
+       Write(places, "utf8-long", "file|" + std::string(80, 'n') + "|%temp%\\caf\xC3\xA9" + std::string(300, 'p') +
+                                      "\r\n file || spaced |  %temp% \r\n");
   return ok ? 0 : 1;
 }
