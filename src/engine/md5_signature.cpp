@@ -28,6 +28,7 @@ int CompareKey(const Digest& digestA, int32_t sizeA, const Digest& digestB, int3
 
 void MD5Signature::Clear() {
   items_.clear();
+  prefix_start_.clear();
   slots_ = 0;
   count_ = 0;
 }
@@ -37,29 +38,52 @@ void MD5Signature::Load(const std::string& fileName) {
   std::optional<uint64_t> fileSize = platform::FindFileSize(fileName);
   database_file_size_ = fileSize ? static_cast<int32_t>(static_cast<uint32_t>(*fileSize)) : -1;
 
-  std::vector<std::string> lines;
-  ReadSignatureArchive(fileName, lines, version_);
+  std::string db, versionText;
+  if (!ReadSignatureArchiveEntries(fileName, db, versionText)) return;
+  version_ = std::move(versionText);
   // A line too short to be a record ends the load, so only the lines before
   // the first such one can need a slot: one allocation for a sound database,
   // and a run of empty lines cannot make the set reserve memory.
-  auto firstShort = std::find_if(lines.begin(), lines.end(),
-                                 [](const std::string& line) { return line.size() < kShortestRecordLine; });
-  items_.reserve(size_t(firstShort - lines.begin()));
-  slots_ = static_cast<int32_t>(lines.size());
-  std::vector<std::string> fields;
-  for (const std::string& line : lines) ParseLine(line, fields);
-  count_ += static_cast<int32_t>(lines.size());
+  size_t lines = 0, sound = 0;
+  ForEachLine(db, [&](std::string_view line) {
+    if (sound == lines && line.size() >= kShortestRecordLine) ++sound;
+    ++lines;
+  });
+  items_.reserve(sound);
+  slots_ = static_cast<int32_t>(lines);
+  std::vector<std::string_view> fields;
+  ForEachLine(db, [&](std::string_view line) { ParseLine(line, fields); });
+  count_ += static_cast<int32_t>(lines);
+  BuildPrefixIndex();
 }
 
-void MD5Signature::ParseLine(const std::string& line, std::vector<std::string>& fields) {
-  SplitString(':', line, fields);
-  if (fields.size() < 3) throw std::out_of_range("signature line has fewer than three fields: '" + line + "'");
+void MD5Signature::ParseLine(std::string_view line, std::vector<std::string_view>& fields) {
+  SplitStringViews(':', line, fields);
+  if (fields.size() < 3)
+    throw std::out_of_range("signature line has fewer than three fields: '" + std::string(line) + "'");
   MD5Record record;
-  const std::string& name = fields[2];
+  std::string_view name = fields[2];
   std::memcpy(record.Name, name.data(), std::min(name.size(), MD5Record::kMaxNameLength));
   record.Size = StrToInt(fields[1]);
   record.Digest = HexToDigest(fields[0]);
   items_.push_back(record);
+}
+
+// For a complete load in the required order, the records sharing the first two
+// digest bytes lie together; remembering where each such run starts lets Find
+// search a handful of records instead of the whole set. The answers are those of
+// the plain binary search, which is what Find uses for anything else.
+void MD5Signature::BuildPrefixIndex() {
+  prefix_start_.clear();
+  if (items_.empty() || items_.size() != size_t(slots_)) return;
+  for (size_t i = 1; i < items_.size(); ++i) {
+    const MD5Record& a = items_[i - 1];
+    const MD5Record& b = items_[i];
+    if (CompareKey(a.Digest, a.Size, b.Digest, b.Size) < 0) return;
+  }
+  prefix_start_.assign(kPrefixes + 1, 0);
+  for (const MD5Record& record : items_) ++prefix_start_[PrefixRank(record.Digest) + 1];
+  for (size_t i = 1; i <= kPrefixes; ++i) prefix_start_[i] += prefix_start_[i - 1];
 }
 
 const MD5Record& MD5Signature::Items(int32_t index) const {
@@ -69,6 +93,11 @@ const MD5Record& MD5Signature::Items(int32_t index) const {
 
 const MD5Record* MD5Signature::Find(int32_t size, const Digest& digest) const {
   int32_t low = 0, high = slots_ - 1;
+  if (!prefix_start_.empty()) {
+    size_t rank = PrefixRank(digest);
+    low = int32_t(prefix_start_[rank]);
+    high = int32_t(prefix_start_[rank + 1]) - 1;
+  }
   while (low <= high) {
     int32_t middle = low + (high - low) / 2;
     const MD5Record& record = Items(middle);

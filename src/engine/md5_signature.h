@@ -47,9 +47,19 @@ class MD5Signature {
   int32_t DatabaseFileSize() const { return database_file_size_; }
 
  private:
-  void ParseLine(const std::string& line, std::vector<std::string>& fields);
+  void ParseLine(std::string_view line, std::vector<std::string_view>& fields);
+  void BuildPrefixIndex();
+
+  // The first two digest bytes, ranked in the set's descending order.
+  static constexpr size_t kPrefixes = 65536;
+  static size_t PrefixRank(const ::vermilax::Digest& digest) {
+    return kPrefixes - 1 - ((size_t(digest[0]) << 8) | digest[1]);
+  }
 
   std::vector<MD5Record> items_;  // the parsed records, in file order
+  // Where the records of each digest prefix start (kPrefixes + 1 entries), when
+  // the last load completed in the required order; empty otherwise.
+  std::vector<uint32_t> prefix_start_;
   // Slots of the last load: one per line. Slots past items_ (left by a load
   // that stopped at a bad line) read as zeroed records without taking memory.
   int32_t slots_ = 0;

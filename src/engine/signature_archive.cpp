@@ -82,17 +82,13 @@ void ReadSignatureArchive(const std::string& fileName, std::vector<std::string>&
 
 void SplitLines(std::string_view text, std::vector<std::string>& lines) {
   lines.clear();
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
-  }
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
+}
+
+size_t CountLines(std::string_view text) {
+  size_t count = 0;
+  ForEachLine(text, [&](std::string_view) { ++count; });
+  return count;
 }
 
 std::string BuildSignatureArchive(std::string_view db, std::string_view version, bool deflate) {

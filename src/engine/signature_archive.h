@@ -34,6 +34,25 @@ void ReadSignatureArchive(const std::string& fileName, std::vector<std::string>&
 // CR or LF. An empty line gives an empty entry; a final line end adds none.
 void SplitLines(std::string_view text, std::vector<std::string>& lines);
 
+// Calls `visit` with each line of `text` as SplitLines cuts them, without copies.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit&& visit) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      visit(text.substr(start));
+      break;
+    }
+    visit(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  }
+}
+
+// The number of lines SplitLines would give.
+size_t CountLines(std::string_view text);
+
 // The scrambled bytes of an archive holding `db` and `version`, deflated at
 // the strongest level or stored. Throws std::length_error when a text is
 // larger than kMaxArchiveTextSize, since no reader would accept it.

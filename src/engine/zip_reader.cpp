@@ -54,6 +54,10 @@ bool InflateRaw(std::string_view compressed, uint32_t expected, std::string& out
   const size_t limit = size_t(expected) + 1;  // room for one byte too many reveals an overlong stream
   constexpr size_t kMinGrowth = 64 * 1024;
   out.clear();
+  // Deflate cannot expand data more than 1032 times, so the declared size is
+  // trusted only as far as the compressed bytes could really produce it.
+  constexpr size_t kMaxDeflateRatio = 1032;
+  out.resize(std::min(limit, compressed.size() * kMaxDeflateRatio + kMinGrowth));
   size_t produced = 0;
   for (;;) {
     if (produced == out.size()) out.resize(std::min(limit, out.size() + std::max(out.size(), kMinGrowth)));

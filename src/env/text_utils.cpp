@@ -49,7 +49,9 @@ std::string NextCommandLineToken(std::string_view line, size_t& pos) {
 
 std::string TrimText(std::string_view text) { return std::string(TrimView(text)); }
 
-void SplitString(char separator, std::string_view text, std::vector<std::string>& list) {
+namespace {
+template <typename List>
+void SplitInto(char separator, std::string_view text, List& list) {
   list.clear();
   size_t start = 0;
   for (;;) {
@@ -59,6 +61,15 @@ void SplitString(char separator, std::string_view text, std::vector<std::string>
     if (cut == std::string_view::npos) break;
     start = cut + 1;
   }
+}
+}  // namespace
+
+void SplitString(char separator, std::string_view text, std::vector<std::string>& list) {
+  SplitInto(separator, text, list);
+}
+
+void SplitStringViews(char separator, std::string_view text, std::vector<std::string_view>& list) {
+  SplitInto(separator, text, list);
 }
 
 std::string StripCommandArguments(std::string_view commandLine) {

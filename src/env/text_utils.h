@@ -12,6 +12,8 @@ std::string TrimText(std::string_view text);
 // Clears `list`, cuts `text` at every `separator`, trims each piece and keeps
 // only the non-empty ones (so later fields move forward over empty ones).
 void SplitString(char separator, std::string_view text, std::vector<std::string>& list);
+// SplitString without copies: the fields are views into `text`.
+void SplitStringViews(char separator, std::string_view text, std::vector<std::string_view>& list);
 
 // Drops switches from a command line: everything from the first '/', then
 // everything from the first " -", trimming after each cut.
