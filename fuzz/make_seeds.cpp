@@ -65,6 +65,71 @@ bool WritePeSeeds(const std::string& folder) {
          Write(folder, "dos", test::DosProgramBuilder().Build()) && Write(folder, "ne", test::NeProgramBuilder().Build());
 }
 
+std::string SectionLine(std::string_view text, int32_t size, std::string_view name) {
+  return std::to_string(size) + ":" + DigestToHex(MD5OfString(text)) + ":" + std::string(name);
+}
+
+bool WriteSectionSetSeeds(const std::string& folder) {
+  const std::string sound = SectionLine("a", 512, "Worm.A") + "\r\n" + SectionLine("b", 4096, "Trojan.B") + "\r\n" +
+                            SectionLine("a", 512, "Again.A") + "\r\n";
+  return Write(folder, "sound", sound) &&
+         Write(folder, "zero-section", "0:00000000000000000000000000000000:Empty\r\n") &&
+         Write(folder, "bad-then-good", SectionLine("a", 1, "A") + "\r\nbroken\r\n" + SectionLine("b", 2, "B")) &&
+         Write(folder, "hex-and-negative", "$200:0cc175b9c0f1b6a831c399e269772661:H\n-1:" +
+                                               DigestToHex(MD5OfString("n")) + ":N\n") &&
+         Write(folder, "empty-lines", "\r\n\r\n\r\n");
+}
+
+// Programs with icon groups of several shapes, for the icon digest.
+bool WriteIconSeeds(const std::string& folder) {
+  using test::IconGroupEntry;
+  auto entry = [](uint16_t id, uint32_t bytes) {
+    IconGroupEntry e;
+    e.icon_id = id;
+    e.bytes_in_res = bytes;
+    return e;
+  };
+  test::PeBuilder single;
+  test::AddIconGroup(single, std::string(40, 'i'));
+  test::PeBuilder several;
+  several.resources.push_back({test::kResourceIcon, uint32_t(1), 0x409, std::string(30, 'a')});
+  several.resources.push_back({test::kResourceIcon, uint32_t(3), 0x407, std::string(50, 'c')});
+  several.resources.push_back({test::kResourceIcon, std::string("NAMED"), 0x409, "n"});
+  several.resources.push_back(
+      {test::kResourceGroupIcon, std::string("MAIN"), 0x409, test::IconGroupData({entry(1, 30), entry(2, 9), entry(3, 60)})});
+  several.resources.push_back({test::kResourceGroupIcon, uint32_t(5), 0x409, test::IconGroupData({entry(3, 50)})});
+  test::PeBuilder empty;
+  empty.resources.push_back({test::kResourceGroupIcon, uint32_t(1), 0x409, test::IconGroupData({})});
+  return Write(folder, "single", single.Build()) && Write(folder, "several", several.Build()) &&
+         Write(folder, "empty-group", empty.Build()) && Write(folder, "no-resources", test::PeBuilder().Build());
+}
+
+// Database texts of the byte-signature, packer and heuristic sets.
+bool WriteRuleSeeds(const std::string& root) {
+  const char sep = platform::PathSeparator();
+  const std::string virus = root + sep + "virus_set_fuzz", packer = root + sep + "packer_set_fuzz",
+                    heuristic = root + sep + "heuristic_fuzz";
+  if (!platform::CreateFolder(virus) || !platform::CreateFolder(packer) || !platform::CreateFolder(heuristic))
+    return false;
+  return Write(virus, "anchors",
+               "Example:0:EP+2:E8????????5D\r\nSec:300:S1+16:aabb\r\nLast:1:SL+0:C3\r\nEvery:1:*:5A5A\r\n") &&
+         Write(virus, "dropped", "Unknown:1:X+0:90\nNoPattern:1:EP+0\nHalf:1:EP+0:9\nOk:1:EP+0:60E8\n") &&
+         Write(virus, "window", "Edge:1:EP+2038:????????????????????\rOut:1:S0+2040:00112233445566778899\r") &&
+         Write(virus, "bad-code", "A:1:EP+0:60\r\nB:x:EP+0:60\r\n") &&
+         Write(virus, "star-no-pattern", "A:1:*\r\n") &&
+         Write(packer, "entries",
+               "; comment\r\n[UPX 0.89]\r\nsignature = 60 E8 ?? ?? ?? ?? 5D\r\nep_only = true\r\n\r\n"
+               "[Section]\r\nsignature =5A 5A\r\nep_only = false\r\n[Num]\r\nsig = 00\r\nep = 0\r\n") &&
+         Write(packer, "no-equals", "[A]\r\n60 E8\r\nep_only = true\r\n") &&
+         Write(packer, "cut-first", "[A]\r\nx = 60\r\ny = TRUE\r\n[Cut]") &&
+         Write(packer, "cut-second", "[A]\r\nx = 60\r\n") &&
+         Write(packer, "bad-bool", "[A]\r\nx = 60\r\ny = maybe\r\n") &&
+         Write(heuristic, "rules",
+               "U:*:*:CreateRemoteThread,OpenProcess:*:Trojan.Injector\r\n\r\n"
+               "X:UPX:1:RegSetValueExA:ServiceMain,Install:Backdoor.Service\r\nU:*:*:*:*:Never\r\n") &&
+         Write(heuristic, "short", "U:*:*:OpenProcess:*:A\r\nU:*:*:x\r\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,9 +140,10 @@ int main(int argc, char** argv) {
   const std::string root = argv[1];
   const char sep = platform::PathSeparator();
   const std::string archives = root + sep + "archive_fuzz", texts = root + sep + "md5_set_fuzz";
-  const std::string pes = root + sep + "pe_fuzz";
+  const std::string pes = root + sep + "pe_fuzz", sections = root + sep + "section_set_fuzz";
+  const std::string icons = root + sep + "icon_fuzz";
   if (!platform::CreateFolder(root) || !platform::CreateFolder(archives) || !platform::CreateFolder(texts) ||
-      !platform::CreateFolder(pes)) {
+      !platform::CreateFolder(pes) || !platform::CreateFolder(sections) || !platform::CreateFolder(icons)) {
     std::fprintf(stderr, "cannot create the seed folders under %s\n", root.c_str());
     return 1;
   }
@@ -94,6 +160,6 @@ int main(int argc, char** argv) {
             Write(texts, "short-digest", "0CC175B9C0F1:1:A\r\n") &&
             Write(texts, "empty-line", Line("a", 1, "A") + "\r\n\r\n" + Line("b", 2, "B")) &&
             Write(texts, "long-name", Line("a", -5, std::string(100, 'n')) + "\r\n");
-  ok = ok && WritePeSeeds(pes);
+  ok = ok && WritePeSeeds(pes) && WriteSectionSetSeeds(sections) && WriteIconSeeds(icons) && WriteRuleSeeds(root);
   return ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/icon_command.h"
 #include "cli/pe_commands.h"
 #include "cli/sysinfo_command.h"
 
@@ -23,6 +24,7 @@ constexpr Command kCommands[] = {
     {"unpack", "ARCHIVE", "write an archive's database text to standard output", RunUnpack},
     {"version", "ARCHIVE", "print an archive's version text", RunVersion},
     {"hash", "FILE...", "print a whole-file signature line (digest:size:name) per file", RunHash},
+    {"icon", "FILE...", "print an icon signature line (digest:size:name) per program with an icon", RunIconCommand},
     {"sections", "FILE...", "print a section signature line per section with raw data", RunSectionsCommand},
     {"pe", "FILE", "analyse FILE as the checker does; one JSON object", RunPeCommand},
     {"describe", "FILE", "print the file summary written to the scan log", RunDescribeCommand},

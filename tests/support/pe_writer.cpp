@@ -375,18 +375,34 @@ BuiltPe PeBuilder::BuildWithLayout() const {
 bool PeBuilder::WriteFile(const std::string& path) const { return platform::WriteWholeFile(path, Build()); }
 
 void AddIconGroup(PeBuilder& builder, const std::string& iconImage, uint32_t groupId, uint32_t iconId) {
-  // GRPICONDIR with one GRPICONDIRENTRY naming the icon resource.
-  std::string group(6 + 14, '\0');
-  Put16(group, 2, 1);  // type: icon
-  Put16(group, 4, 1);  // count
-  group[6] = 32;       // width
-  group[7] = 32;       // height
-  Put16(group, 10, 1);   // planes
-  Put16(group, 12, 32);  // bits per pixel
-  Put32(group, 14, uint32_t(iconImage.size()));
-  Put16(group, 18, uint16_t(iconId));
+  IconGroupEntry entry;
+  entry.bytes_in_res = uint32_t(iconImage.size());
+  entry.icon_id = uint16_t(iconId);
   builder.resources.push_back({kResourceIcon, iconId, 0x409, iconImage});
-  builder.resources.push_back({kResourceGroupIcon, groupId, 0x409, group});
+  builder.resources.push_back({kResourceGroupIcon, groupId, 0x409, IconGroupData({entry})});
+}
+
+std::string IconGroupData(const std::vector<IconGroupEntry>& entries) {
+  // GRPICONDIR followed by GRPICONDIRENTRY records.
+  std::string group(6 + 14 * entries.size(), '\0');
+  Put16(group, 2, 1);  // type: icon
+  Put16(group, 4, uint16_t(entries.size()));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const IconGroupEntry& e = entries[i];
+    const size_t at = 6 + 14 * i;
+    group[at] = char(e.width);
+    group[at + 1] = char(e.height);
+    group[at + 2] = char(e.colour_count);
+    Put16(group, at + 4, e.planes);
+    Put16(group, at + 6, e.bit_count);
+    Put32(group, at + 8, e.bytes_in_res);
+    Put16(group, at + 12, e.icon_id);
+  }
+  return group;
+}
+
+std::string ResourceSectionData(const std::vector<PeResource>& resources, uint32_t va) {
+  return BuildResources(resources, va);
 }
 
 PeBuilder DosProgramBuilder() {

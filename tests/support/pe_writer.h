@@ -123,6 +123,24 @@ struct PeBuilder {
 // Adds an icon group `groupId` holding one icon `iconId` with the given image bytes.
 void AddIconGroup(PeBuilder& builder, const std::string& iconImage, uint32_t groupId = 1, uint32_t iconId = 1);
 
+// One entry of an icon group's data (the image it describes lives in icon resource `icon_id`).
+struct IconGroupEntry {
+  uint32_t bytes_in_res = 0;
+  uint16_t icon_id = 1;
+  uint8_t width = 32;
+  uint8_t height = 32;
+  uint8_t colour_count = 0;
+  uint16_t planes = 1;
+  uint16_t bit_count = 32;
+};
+
+// The data of an icon-group resource: header (reserved 0, type 1, count) and entries.
+std::string IconGroupData(const std::vector<IconGroupEntry>& entries);
+
+// The bytes of a resource section whose tree starts at address `va`, as the
+// builder generates its ".rsrc" section; for resources placed by hand.
+std::string ResourceSectionData(const std::vector<PeResource>& resources, uint32_t va);
+
 // Non-PE executables.
 PeBuilder DosProgramBuilder();  // new-header offset 0
 PeBuilder NeProgramBuilder();   // a new header that is not "PE"
