@@ -12,6 +12,7 @@
 #include "env/text_utils.h"
 #include "platform/files.h"
 #include "support/pe_writer.h"
+#include "support/sample_set.h"
 
 namespace {
 
@@ -130,6 +131,15 @@ bool WriteRuleSeeds(const std::string& root) {
          Write(heuristic, "short", "U:*:*:OpenProcess:*:A\r\nU:*:*:x\r\n");
 }
 
+// The sample files of every verdict kind, each a file to judge.
+bool WriteCheckFileSeeds(const std::string& root) {
+  const std::string folder = root + platform::PathSeparator() + "check_file_fuzz";
+  if (!platform::CreateFolder(folder)) return false;
+  for (const test::SampleFile& sample : test::BuildSampleFiles())
+    if (!Write(folder, sample.name, sample.bytes)) return false;
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +170,7 @@ int main(int argc, char** argv) {
             Write(texts, "short-digest", "0CC175B9C0F1:1:A\r\n") &&
             Write(texts, "empty-line", Line("a", 1, "A") + "\r\n\r\n" + Line("b", 2, "B")) &&
             Write(texts, "long-name", Line("a", -5, std::string(100, 'n')) + "\r\n");
-  ok = ok && WritePeSeeds(pes) && WriteSectionSetSeeds(sections) && WriteIconSeeds(icons) && WriteRuleSeeds(root);
+  ok = ok && WritePeSeeds(pes) && WriteSectionSetSeeds(sections) && WriteIconSeeds(icons) && WriteRuleSeeds(root) &&
+            WriteCheckFileSeeds(root);
   return ok ? 0 : 1;
 }

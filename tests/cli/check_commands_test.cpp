@@ -14,13 +14,13 @@
 namespace vermilax {
 namespace {
 
-struct Run {
+struct ToolRun {
   int code;
   std::string out;
   std::string err;
 };
 
-Run RunTool(const std::vector<std::string>& args) {
+ToolRun RunTool(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   const int code = cli::RunCli(args, out, err);
   return {code, out.str(), err.str()};
@@ -65,7 +65,7 @@ TEST_F(CheckCommandTest, PrintsOneVerdictPerFileForEachOptionSet) {
   } cases[] = {{{}, false, true}, {{"--deep"}, true, true}, {{"--no-heur"}, false, false},
                {{"--deep", "--no-heur"}, true, false}};
   for (const auto& c : cases) {
-    const Run run = RunTool(CheckArgs(c.options));
+    const ToolRun run = RunTool(CheckArgs(c.options));
     EXPECT_EQ(run.out, Expected(c.deep, c.heur));
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.code, 1);
@@ -80,7 +80,7 @@ TEST_F(CheckCommandTest, ExitCodeFollowsTheWorstFinding) {
 
 TEST_F(CheckCommandTest, MissingFileIsReportedAndTheOthersStillChecked) {
   const std::string missing = files_.File("missing.exe");
-  const Run run = RunTool({"check", "--db", db_.path(), missing, files_.File("clean-program.exe")});
+  const ToolRun run = RunTool({"check", "--db", db_.path(), missing, files_.File("clean-program.exe")});
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("no such file '" + missing + "'"), std::string::npos);
   EXPECT_EQ(run.out, files_.File("clean-program.exe") + ": Clean\n");
@@ -89,7 +89,7 @@ TEST_F(CheckCommandTest, MissingFileIsReportedAndTheOthersStillChecked) {
 TEST_F(CheckCommandTest, UnusableDatabasesOrArgumentsExitWithTwo) {
   test::TempDir bad;
   test::WriteArchive(bad.File("md.c"), "broken\r\n", "1");
-  const Run malformed = RunTool({"check", "--db", bad.path(), files_.File("clean-program.exe")});
+  const ToolRun malformed = RunTool({"check", "--db", bad.path(), files_.File("clean-program.exe")});
   EXPECT_EQ(malformed.code, 2);
   EXPECT_NE(malformed.err.find("cannot load the databases"), std::string::npos);
   EXPECT_EQ(malformed.out, "");
@@ -100,7 +100,7 @@ TEST_F(CheckCommandTest, UnusableDatabasesOrArgumentsExitWithTwo) {
 }
 
 TEST_F(CheckCommandTest, StatsPrintsTheStatisticsTextAndOneLineFeed) {
-  const Run run = RunTool({"stats", "--db", db_.path()});
+  const ToolRun run = RunTool({"stats", "--db", db_.path()});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.out.rfind("heur.b - heuristic rules: [2]\rmd.c - strong signatures: [2]\r"
                           "rico.c - resource signatures: [1]\rwl.c - white list: [1]\r",
