@@ -42,6 +42,9 @@ bool Checker::DatabaseExists(const std::string& name) const { return IsExistingF
 
 void Checker::LoadDatabases(const std::string& folder) {
   database_folder_ = folder;
+  // File names are appended directly, so the folder must end with a separator.
+  if (!folder.empty() && folder.back() != '/' && folder.back() != platform::PathSeparator())
+    database_folder_ += platform::PathSeparator();
   if (DatabaseExists("heur.b")) {
     Notify("heur.b");
     heuristics_.Load(DatabasePath("heur.b"));

@@ -42,7 +42,7 @@ class Checker {
   void SetOnDatabaseLoading(DatabaseLoadingHandler handler) { on_database_loading_ = std::move(handler); }
 
   // Loads "heur.b", "md.c" (and "amd.c"), "rico.c", "wl.c" and every "*.z" from
-  // `folder` (which ends with a separator). Throws what a set's loader throws
+  // `folder` (a separator is added when it lacks one). Throws what a set's loader throws
   // for a malformed line, except for "amd.c".
   void LoadDatabases(const std::string& folder);
   bool HasDeepScanDatabases() const;

@@ -91,7 +91,8 @@ TEST_F(CheckerTest, LoadDatabasesNotifiesInOrderAndLeavesDeepSetsAlone) {
 TEST_F(CheckerTest, EmptyFolderLoadsNothingAndJudgesByStructureOnly) {
   int notifications = 0;
   checker_.SetOnDatabaseLoading([&](Checker&, const std::string&) { ++notifications; });
-  checker_.LoadDatabases(Folder());
+  checker_.LoadDatabases(db_.path());  // without the trailing separator
+  EXPECT_EQ(checker_.DatabaseFolder(), Folder());
   EXPECT_EQ(notifications, 0);
   EXPECT_TRUE(checker_.PackerSets().empty());
   EXPECT_EQ(Shown(checker_.CheckFile(WriteFile("a.exe", Sample("threat-digest.exe").bytes))), "Clean");
