@@ -12,6 +12,7 @@
 #include "env/text_utils.h"
 #include "platform/files.h"
 #include "support/pe_writer.h"
+#include "support/sample_set.h"
 
 namespace {
 
@@ -65,32 +66,6 @@ bool WritePeSeeds(const std::string& folder) {
          Write(folder, "dos", test::DosProgramBuilder().Build()) && Write(folder, "ne", test::NeProgramBuilder().Build());
 }
 
-// Database texts of the byte-signature, packer and heuristic sets.
-bool WriteRuleSeeds(const std::string& root) {
-  const char sep = platform::PathSeparator();
-  const std::string virus = root + sep + "virus_set_fuzz", packer = root + sep + "packer_set_fuzz",
-                    heuristic = root + sep + "heuristic_fuzz";
-  if (!platform::CreateFolder(virus) || !platform::CreateFolder(packer) || !platform::CreateFolder(heuristic))
-    return false;
-  return Write(virus, "anchors",
-               "Example:0:EP+2:E8????????5D\r\nSec:300:S1+16:aabb\r\nLast:1:SL+0:C3\r\nEvery:1:*:5A5A\r\n") &&
-         Write(virus, "dropped", "Unknown:1:X+0:90\nNoPattern:1:EP+0\nHalf:1:EP+0:9\nOk:1:EP+0:60E8\n") &&
-         Write(virus, "window", "Edge:1:EP+2038:????????????????????\rOut:1:S0+2040:00112233445566778899\r") &&
-         Write(virus, "bad-code", "A:1:EP+0:60\r\nB:x:EP+0:60\r\n") &&
-         Write(virus, "star-no-pattern", "A:1:*\r\n") &&
-         Write(packer, "entries",
-               "; comment\r\n[UPX 0.89]\r\nsignature = 60 E8 ?? ?? ?? ?? 5D\r\nep_only = true\r\n\r\n"
-               "[Section]\r\nsignature =5A 5A\r\nep_only = false\r\n[Num]\r\nsig = 00\r\nep = 0\r\n") &&
-         Write(packer, "no-equals", "[A]\r\n60 E8\r\nep_only = true\r\n") &&
-         Write(packer, "cut-first", "[A]\r\nx = 60\r\ny = TRUE\r\n[Cut]") &&
-         Write(packer, "cut-second", "[A]\r\nx = 60\r\n") &&
-         Write(packer, "bad-bool", "[A]\r\nx = 60\r\ny = maybe\r\n") &&
-         Write(heuristic, "rules",
-               "U:*:*:CreateRemoteThread,OpenProcess:*:Trojan.Injector\r\n\r\n"
-               "X:UPX:1:RegSetValueExA:ServiceMain,Install:Backdoor.Service\r\nU:*:*:*:*:Never\r\n") &&
-         Write(heuristic, "short", "U:*:*:OpenProcess:*:A\r\nU:*:*:x\r\n");
-}
-
 std::string SectionLine(std::string_view text, int32_t size, std::string_view name) {
   return std::to_string(size) + ":" + DigestToHex(MD5OfString(text)) + ":" + std::string(name);
 }
@@ -130,6 +105,41 @@ bool WriteIconSeeds(const std::string& folder) {
          Write(folder, "empty-group", empty.Build()) && Write(folder, "no-resources", test::PeBuilder().Build());
 }
 
+// Database texts of the byte-signature, packer and heuristic sets.
+bool WriteRuleSeeds(const std::string& root) {
+  const char sep = platform::PathSeparator();
+  const std::string virus = root + sep + "virus_set_fuzz", packer = root + sep + "packer_set_fuzz",
+                    heuristic = root + sep + "heuristic_fuzz";
+  if (!platform::CreateFolder(virus) || !platform::CreateFolder(packer) || !platform::CreateFolder(heuristic))
+    return false;
+  return Write(virus, "anchors",
+               "Example:0:EP+2:E8????????5D\r\nSec:300:S1+16:aabb\r\nLast:1:SL+0:C3\r\nEvery:1:*:5A5A\r\n") &&
+         Write(virus, "dropped", "Unknown:1:X+0:90\nNoPattern:1:EP+0\nHalf:1:EP+0:9\nOk:1:EP+0:60E8\n") &&
+         Write(virus, "window", "Edge:1:EP+2038:????????????????????\rOut:1:S0+2040:00112233445566778899\r") &&
+         Write(virus, "bad-code", "A:1:EP+0:60\r\nB:x:EP+0:60\r\n") &&
+         Write(virus, "star-no-pattern", "A:1:*\r\n") &&
+         Write(packer, "entries",
+               "; comment\r\n[UPX 0.89]\r\nsignature = 60 E8 ?? ?? ?? ?? 5D\r\nep_only = true\r\n\r\n"
+               "[Section]\r\nsignature =5A 5A\r\nep_only = false\r\n[Num]\r\nsig = 00\r\nep = 0\r\n") &&
+         Write(packer, "no-equals", "[A]\r\n60 E8\r\nep_only = true\r\n") &&
+         Write(packer, "cut-first", "[A]\r\nx = 60\r\ny = TRUE\r\n[Cut]") &&
+         Write(packer, "cut-second", "[A]\r\nx = 60\r\n") &&
+         Write(packer, "bad-bool", "[A]\r\nx = 60\r\ny = maybe\r\n") &&
+         Write(heuristic, "rules",
+               "U:*:*:CreateRemoteThread,OpenProcess:*:Trojan.Injector\r\n\r\n"
+               "X:UPX:1:RegSetValueExA:ServiceMain,Install:Backdoor.Service\r\nU:*:*:*:*:Never\r\n") &&
+         Write(heuristic, "short", "U:*:*:OpenProcess:*:A\r\nU:*:*:x\r\n");
+}
+
+// The sample files of every verdict kind, each a file to judge.
+bool WriteCheckFileSeeds(const std::string& root) {
+  const std::string folder = root + platform::PathSeparator() + "check_file_fuzz";
+  if (!platform::CreateFolder(folder)) return false;
+  for (const test::SampleFile& sample : test::BuildSampleFiles())
+    if (!Write(folder, sample.name, sample.bytes)) return false;
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,7 +171,8 @@ int main(int argc, char** argv) {
             Write(texts, "short-digest", "0CC175B9C0F1:1:A\r\n") &&
             Write(texts, "empty-line", Line("a", 1, "A") + "\r\n\r\n" + Line("b", 2, "B")) &&
             Write(texts, "long-name", Line("a", -5, std::string(100, 'n')) + "\r\n");
-  ok = ok && WritePeSeeds(pes) && WriteSectionSetSeeds(sections) && WriteIconSeeds(icons) && WriteRuleSeeds(root);
+  ok = ok && WritePeSeeds(pes) && WriteSectionSetSeeds(sections) && WriteIconSeeds(icons) && WriteRuleSeeds(root) &&
+            WriteCheckFileSeeds(root);
   ok = ok && Write(places, "file-places", "file|Trojan.Example|%appdata%\\x\\y.exe\r\nfile|T.B|%temp%\\a.exe\r\n") &&
        Write(places, "other-kinds", "File|Caps|%windir%\\a.exe\nreg|R|HKLM\\x\rfile|short\r\nfile|a|b\r\n") &&
        Write(places, "variables", "file|V|%mydoc%%profile%%programfiles%%systemdir%%windir%%commondir%%appdata%"

@@ -1,13 +1,12 @@
-// Writes a folder of generated sample files for the main job and the README:
-// small PE programs and libraries built in code, plus a file that is no PE at all.
-// Usage: make_samples OUTDIR
+// Writes the generated sample files of the main job, or the text sources of the
+// sample databases that know them (data/samples), or the verdicts to expect.
+// Usage: make_samples OUTDIR | make_samples --db-text DIR | make_samples --expected [--deep]
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/files.h"
-#include "support/pe_writer.h"
-
-using vermilax::test::PeBuilder;
+#include "support/sample_set.h"
 
 namespace {
 
@@ -18,33 +17,34 @@ bool Write(const std::string& folder, const std::string& name, const std::string
   return false;
 }
 
+bool MakeFolder(const std::string& folder) {
+  if (vermilax::platform::CreateFolder(folder)) return true;
+  std::fprintf(stderr, "make_samples: cannot create %s\n", folder.c_str());
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_samples OUTDIR\n");
+  using namespace vermilax::test;
+  if (argc >= 2 && std::strcmp(argv[1], "--expected") == 0) {
+    const bool deep = argc == 3 && std::strcmp(argv[2], "--deep") == 0;
+    for (const SampleFile& sample : BuildSampleFiles())
+      std::printf("%s: %s\n", sample.name.c_str(), (deep ? sample.expectedDeep : sample.expected).c_str());
+    return 0;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--db-text") == 0) {
+    if (!MakeFolder(argv[2])) return 2;
+    bool ok = true;
+    for (const auto& [name, text] : BuildSampleDatabaseTexts()) ok = Write(argv[2], name + ".txt", text) && ok;
+    return ok ? 0 : 1;
+  }
+  if (argc != 2 || argv[1][0] == '-') {
+    std::fprintf(stderr, "usage: make_samples OUTDIR | make_samples --db-text DIR | make_samples --expected [--deep]\n");
     return 2;
   }
-  const std::string folder = argv[1];
-  if (!vermilax::platform::CreateFolder(folder)) {
-    std::fprintf(stderr, "make_samples: cannot create %s\n", folder.c_str());
-    return 2;
-  }
-  PeBuilder program;
-  program.imports = {{"KERNEL32.dll", {{"LoadLibraryA", 1}, {"GetProcAddress", 2}}},
-                     {"USER32.dll", {{"MessageBoxA", 3}}}};
-  program.entry_point_bytes = std::string("\x55\x8B\xEC\x6A\x00\xE8", 6);
-  vermilax::test::AddIconGroup(program, std::string(744, '\x11'));
-
-  PeBuilder library;
-  library.characteristics = 0x2102;
-  vermilax::test::PeExportTable exports;
-  exports.dll_name = "sample.dll";
-  exports.functions = {{"SampleInit", 0x1000, std::nullopt}, {"SampleRun", 0x1010, std::nullopt}};
-  library.exports = exports;
-
-  bool ok = Write(folder, "sample-program.exe", program.Build()) &&
-            Write(folder, "sample-library.dll", library.Build()) &&
-            Write(folder, "not-a-program.exe", "This is a text file, not a program.\r\n");
+  if (!MakeFolder(argv[1])) return 2;
+  bool ok = true;
+  for (const SampleFile& sample : BuildSampleFiles()) ok = Write(argv[1], sample.name, sample.bytes) && ok;
   return ok ? 0 : 1;
 }

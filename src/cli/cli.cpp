@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/check_commands.h"
 #include "cli/commands.h"
 #include "cli/icon_command.h"
 #include "cli/pe_commands.h"
@@ -28,6 +29,9 @@ constexpr Command kCommands[] = {
     {"sections", "FILE...", "print a section signature line per section with raw data", RunSectionsCommand},
     {"pe", "FILE", "analyse FILE as the checker does; one JSON object", RunPeCommand},
     {"describe", "FILE", "print the file summary written to the scan log", RunDescribeCommand},
+    {"check", "[--db DIR] [--deep] [--no-heur] FILE...", "judge files as a scan does (exit 1: threat found)",
+     RunCheckCommand},
+    {"stats", "[--db DIR] [--deep]", "print the database statistics", RunStatsCommand},
     {"sysinfo", "", "print processor, memory, system, user and program versions", RunSysinfo},
 };
 
@@ -42,6 +46,8 @@ int Usage(std::ostream& out) {
     out << line << command.summary << '\n';
   }
   out << "\n"
+         "Databases: without --db, the folder \"db\" beside the program.\n"
+         "\n"
          "Signature trust: only the Windows build asks the system's trust service. Other\n"
          "builds have no such service and answer every trust check with false (untrusted).\n";
   return 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace vermilax::platform {
 
 // A moment on the local clock of the machine.
@@ -13,5 +15,10 @@ struct LocalTime {
 };
 
 LocalTime CurrentLocalTime();
+
+// The current local date and time as the user reads them: on Windows the
+// system's short date format, a blank and its long time format; elsewhere the
+// fixed form "dd.mm.yyyy hh:mm:ss".
+std::string FormatLocalDateTime();
 
 }  // namespace vermilax::platform

@@ -46,6 +46,10 @@ class Settings {
   void SetLastCheck(double value);
   void SetLastCheckUpdates(double value);
   void SetDeepScan(bool value);
+  // Change Heur or DeepScan for this process only, without writing the registry:
+  // the command-line tool's per-run options must not alter the user's settings.
+  void OverrideHeur(bool value) { heur_ = value; }
+  void OverrideDeepScan(bool value) { deep_scan_ = value; }
 
   std::string ProxyUserName() const;
   std::string ProxyPassword() const;
