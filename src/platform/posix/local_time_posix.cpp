@@ -14,7 +14,7 @@ LocalTime CurrentLocalTime() {
 
 std::string FormatLocalDateTime() {
   const LocalTime now = CurrentLocalTime();
-  char text[32];
+  char text[80];  // room for any int the compiler can imagine in each field
   std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", now.day, now.month, now.year, now.hour,
                 now.minute, now.second);
   return text;
