@@ -69,38 +69,7 @@ std::unique_ptr<PEScannerEx> AnalysedFile() {
   return scanner;
 }
 
-int32_t VirusRecordByRecord(const VirusSignature& set, const PEScanner& scanner) {
-  const auto& sections = scanner.Sections();
-  const int32_t last = int32_t(sections.size()) - 1;
-  for (int32_t i = 0; i < set.Count(); ++i) {
-    const VirusRecord& r = set.Items(i);
-    bool match = false;
-    switch (r.LocationKind) {
-      case kLocationEntryPoint: match = set.MatchEntryPoint(i, scanner); break;
-      case kLocationSection: match = set.MatchSection(i, scanner, r.SectionIndex); break;
-      case kLocationLastSection: match = set.MatchSection(i, scanner, last); break;
-      default:
-        for (int32_t s = 0; s <= last && !match; ++s) match = set.MatchSection(i, scanner, s);
-    }
-    if (match) return i;
-  }
-  return -1;
-}
 
-int32_t PackerRecordByRecord(const PackerSignature& set, const PEScanner& scanner) {
-  for (int32_t i = 0; i < set.Count(); ++i) {
-    const PackerRecord& r = set.Items(i);
-    if (r.EpOnly) {
-      if (PackerSignature::MatchRecord(r, scanner.EntryPointBuffer().data(), kEntryPointBufferSize)) return i;
-      continue;
-    }
-    for (size_t s = 0; s < scanner.Sections().size(); ++s) {
-      std::string_view raw = scanner.SectionData(s);
-      if (PackerSignature::MatchRecord(r, reinterpret_cast<const uint8_t*>(raw.data()), raw.size())) return i;
-    }
-  }
-  return -1;
-}
 
 }  // namespace
 
@@ -115,7 +84,7 @@ int main() {
     for (int i = 0; i < kLookups; ++i) sink += virus.FindMatch(*scanner) != nullptr;
   }) / kLookups;
   const double virusNaive = BestOf(5, [&] {
-    for (int i = 0; i < kLookups; ++i) sink += VirusRecordByRecord(virus, *scanner);
+    for (int i = 0; i < kLookups; ++i) sink += virus.FindMatchRecordByRecord(*scanner);
   }) / kLookups;
   Report("10,000 byte signatures, indexed lookup", virusIndexed * 1e6, "us");
   Report("10,000 byte signatures, record by record", virusNaive * 1e6, "us");
@@ -129,7 +98,7 @@ int main() {
   }) / kLookups;
   const double packerNaive = BestOf(5, [&] {
     for (int i = 0; i < kLookups; ++i)
-      for (const PackerSignature& set : packers) sink += PackerRecordByRecord(set, *scanner);
+      for (const PackerSignature& set : packers) sink += set.FindMatchRecordByRecord(*scanner);
   }) / kLookups;
   Report("20 packer sets of 400, indexed lookup", packerIndexed * 1e6, "us");
   Report("20 packer sets of 400, record by record", packerNaive * 1e6, "us");

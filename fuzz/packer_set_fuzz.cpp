@@ -7,26 +7,7 @@
 #include "engine/packer_signature.h"
 #include "signature_fuzz_support.h"
 
-namespace {
-
 using namespace vermilax;
-
-int32_t RecordByRecord(const PackerSignature& set, const PEScanner& scanner) {
-  for (int32_t i = 0; i < set.Count(); ++i) {
-    const PackerRecord& r = set.Items(i);
-    if (r.EpOnly) {
-      if (PackerSignature::MatchRecord(r, scanner.EntryPointBuffer().data(), kEntryPointBufferSize)) return i;
-      continue;
-    }
-    for (size_t s = 0; s < scanner.Sections().size(); ++s) {
-      std::string_view raw = scanner.SectionData(s);
-      if (PackerSignature::MatchRecord(r, reinterpret_cast<const uint8_t*>(raw.data()), raw.size())) return i;
-    }
-  }
-  return -1;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -50,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   fuzz::ForEachFixture([&](const PEScannerEx& scanner) {
     const PackerMatch match = set.FindMatch(scanner);
-    fuzz::Check(match.Index == RecordByRecord(set, scanner));
+    fuzz::Check(match.Index == set.FindMatchRecordByRecord(scanner));
     fuzz::Check(match.Record == (match.Index < 0 ? nullptr : &set.Items(match.Index)));
   });
   return 0;

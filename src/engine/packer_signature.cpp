@@ -146,4 +146,19 @@ PackerMatch PackerSignature::FindMatch(const PEScanner& scanner) const {
   return PackerMatch{&items_[size_t(best)], best};
 }
 
+int32_t PackerSignature::FindMatchRecordByRecord(const PEScanner& scanner) const {
+  for (int32_t i = 0; i < Count(); ++i) {
+    const PackerRecord& r = Items(i);
+    if (r.EpOnly) {
+      if (MatchRecord(r, scanner.EntryPointBuffer().data(), kEntryPointBufferSize)) return i;
+      continue;
+    }
+    for (size_t s = 0; s < scanner.Sections().size(); ++s) {
+      std::string_view raw = scanner.SectionData(s);
+      if (MatchRecord(r, reinterpret_cast<const uint8_t*>(raw.data()), raw.size())) return i;
+    }
+  }
+  return -1;
+}
+
 }  // namespace vermilax

@@ -63,6 +63,9 @@ class PackerSignature {
   // The first record, in file order, that matches the entry-point bytes or
   // the start of a section's raw data, as the record asks.
   PackerMatch FindMatch(const PEScanner& scanner) const;
+  // The same lookup without the prepared index: every record tried in file order.
+  // The reference FindMatch must agree with (tests, fuzzing, benchmarks); -1 for none.
+  int32_t FindMatchRecordByRecord(const PEScanner& scanner) const;
 
  private:
   // Parses the entry whose trimmed first line `head` is line `i`.

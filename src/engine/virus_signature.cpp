@@ -196,4 +196,23 @@ const VirusRecord* VirusSignature::FindMatch(const PEScanner& scanner) const {
   return best < Count() ? &items_[size_t(best)] : nullptr;
 }
 
+int32_t VirusSignature::FindMatchRecordByRecord(const PEScanner& scanner) const {
+  const auto& sections = scanner.Sections();
+  const int32_t last = int32_t(sections.size()) - 1;
+  auto hasData = [&](int32_t s) { return s >= 0 && s <= last && sections[size_t(s)].AlignedRawSize != 0; };
+  for (int32_t i = 0; i < Count(); ++i) {
+    const VirusRecord& r = Items(i);
+    bool match = false;
+    switch (r.LocationKind) {
+      case kLocationEntryPoint: match = MatchEntryPoint(i, scanner); break;
+      case kLocationSection: match = hasData(r.SectionIndex) && MatchSection(i, scanner, r.SectionIndex); break;
+      case kLocationLastSection: match = hasData(last) && MatchSection(i, scanner, last); break;
+      default:
+        for (int32_t s = 0; s <= last && !match; ++s) match = hasData(s) && MatchSection(i, scanner, s);
+    }
+    if (match) return i;
+  }
+  return -1;
+}
+
 }  // namespace vermilax

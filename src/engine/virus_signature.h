@@ -61,6 +61,9 @@ class VirusSignature {
   // The first record, in file order, that matches the file at its anchor; null
   // when none does.
   const VirusRecord* FindMatch(const PEScanner& scanner) const;
+  // The same lookup without the prepared index: every record tried in file order.
+  // The reference FindMatch must agree with (tests, fuzzing, benchmarks); -1 for none.
+  int32_t FindMatchRecordByRecord(const PEScanner& scanner) const;
 
  private:
   void ParseLine(const std::string& line, std::vector<std::string>& fields);

@@ -283,32 +283,6 @@ TEST_F(VirusSignatureTest, EarliestMatchingRecordWinsWhateverItsKind) {
   }
 }
 
-// The lookup rules applied record by record, the way the index must answer.
-int32_t NaiveFindMatch(const VirusSignature& set, const PEScanner& scanner) {
-  const auto& sections = scanner.Sections();
-  for (int32_t i = 0; i < set.Count(); ++i) {
-    const VirusRecord& r = set.Items(i);
-    bool match = false;
-    switch (r.LocationKind) {
-      case kLocationEntryPoint: match = set.MatchEntryPoint(i, scanner); break;
-      case kLocationSection:
-        match = r.SectionIndex < sections.size() && sections[r.SectionIndex].AlignedRawSize != 0 &&
-                set.MatchSection(i, scanner, r.SectionIndex);
-        break;
-      case kLocationLastSection:
-        match = !sections.empty() && sections.back().AlignedRawSize != 0 &&
-                set.MatchSection(i, scanner, int32_t(sections.size() - 1));
-        break;
-      case kLocationEverySection:
-        for (size_t s = 0; s < sections.size() && !match; ++s)
-          match = sections[s].AlignedRawSize != 0 && set.MatchSection(i, scanner, int32_t(s));
-        break;
-    }
-    if (match) return i;
-  }
-  return -1;
-}
-
 TEST_F(VirusSignatureTest, IndexedLookupAgreesWithRecordByRecordLookup) {
   std::mt19937 rng(20090718);
   auto pick = [&](uint32_t n) { return uint32_t(rng() % n); };
@@ -345,7 +319,7 @@ TEST_F(VirusSignatureTest, IndexedLookupAgreesWithRecordByRecordLookup) {
     }
     const AnalysedPe pe = AnalysePe(b.Build(), kScanChecker);
     const VirusRecord* found = set_.FindMatch(*pe.scanner);
-    const int32_t expected = NaiveFindMatch(set_, *pe.scanner);
+    const int32_t expected = set_.FindMatchRecordByRecord(*pe.scanner);
     ASSERT_EQ(found ? int32_t(found - &set_.Items(0)) : -1, expected) << "round " << round;
   }
 }
