@@ -203,7 +203,7 @@ std::string BuildResources(const std::vector<PeResource>& resources, uint32_t va
 
 // Final header values of one section.
 struct Placed {
-  const PeSection* spec;
+  const PeSection* section;
   std::string data;
   uint32_t va, vsize, raw_pointer, raw_size;
 };
@@ -353,13 +353,13 @@ BuiltPe PeBuilder::BuildWithLayout() const {
   for (size_t i = 0; i < placed.size(); ++i) {
     const Placed& p = placed[i];
     const size_t h = built.section_table_offset + 40 * i;
-    PutBytes(out, h, p.spec->name.substr(0, 8));
+    PutBytes(out, h, p.section->name.substr(0, 8));
     Put32(out, h + 8, p.vsize);
     Put32(out, h + 12, p.va);
     Put32(out, h + 16, p.raw_size);
     Put32(out, h + 20, p.raw_pointer);
-    Put32(out, h + 36, p.spec->characteristics);
-    built.sections.push_back({p.spec->name, p.va, p.vsize, p.raw_pointer, p.raw_size});
+    Put32(out, h + 36, p.section->characteristics);
+    built.sections.push_back({p.section->name, p.va, p.vsize, p.raw_pointer, p.raw_size});
   }
   // Raw data, each section padded to its raw size.
   for (const Placed& p : placed) {
