@@ -24,7 +24,21 @@ int CompareKey(const Digest& digestA, int32_t sizeA, const Digest& digestB, int3
   return sizeA < sizeB ? -1 : (sizeA > sizeB ? 1 : 0);
 }
 
+uint64_t Mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
 }  // namespace
+
+size_t SizeDigestKeyHash::operator()(const SizeDigestKey& key) const {
+  uint64_t low = 0, high = 0;
+  std::memcpy(&low, key.digest.data(), 8);
+  std::memcpy(&high, key.digest.data() + 8, 8);
+  return size_t(Mix(low ^ Mix(high ^ Mix(uint32_t(key.size)))));
+}
 
 void MD5Signature::Clear() {
   items_.clear();

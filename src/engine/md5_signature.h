@@ -19,6 +19,16 @@ struct MD5Record {
   std::string_view NameText() const { return Name; }
 };
 
+// The (size, digest) key of a record, for the sets that look records up by hash.
+struct SizeDigestKey {
+  int32_t size;
+  ::vermilax::Digest digest;
+  bool operator==(const SizeDigestKey&) const = default;
+};
+struct SizeDigestKeyHash {
+  size_t operator()(const SizeDigestKey& key) const;
+};
+
 // A set of whole-file signatures (size, MD5 digest, name) loaded from a
 // signature archive whose lines read "digest:size:name". Threat sets are
 // stored in descending order of (digest, size), which Find relies on.

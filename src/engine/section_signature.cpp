@@ -15,21 +15,7 @@ const MD5Record kZeroRecord{};
 // A size digit, 32 digest digits, a name character and two separators.
 constexpr size_t kShortestRecordLine = 36;
 
-uint64_t Mix(uint64_t x) {
-  x += 0x9E3779B97F4A7C15ull;
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-  return x ^ (x >> 31);
-}
-
 }  // namespace
-
-size_t SecMD5Signature::KeyHash::operator()(const Key& key) const {
-  uint64_t low = 0, high = 0;
-  std::memcpy(&low, key.digest.data(), 8);
-  std::memcpy(&high, key.digest.data() + 8, 8);
-  return size_t(Mix(low ^ Mix(high ^ Mix(uint32_t(key.size)))));
-}
 
 void SecMD5Signature::Clear() {
   items_.clear();

@@ -41,14 +41,8 @@ class SecMD5Signature {
   const MD5Record* FindSection(std::span<const SectionInfo> sections) const;
 
  private:
-  struct Key {
-    int32_t size;
-    Digest digest;
-    bool operator==(const Key&) const = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& key) const;
-  };
+  using Key = SizeDigestKey;
+  using KeyHash = SizeDigestKeyHash;
 
   void ParseLine(const std::string& line, std::vector<std::string>& fields);
   void IndexRecord(const Key& key, int32_t index);

@@ -1,14 +1,6 @@
 #include "engine/white_list_index.h"
 
-#include <cstring>
-
 namespace vermilax {
-
-size_t WhiteListIndex::KeyHash::operator()(const Key& key) const {
-  uint64_t word;
-  std::memcpy(&word, key.digest.data(), sizeof word);
-  return size_t(word ^ (uint64_t(uint32_t(key.size)) * 0x9E3779B97F4A7C15ULL));
-}
 
 void WhiteListIndex::Rebuild(const MD5Signature& whiteList) {
   keys_.clear();

@@ -16,14 +16,8 @@ class WhiteListIndex {
   bool Contains(int32_t size, const Digest& digest) const;
 
  private:
-  struct Key {
-    int32_t size;
-    Digest digest;
-    bool operator==(const Key&) const = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& key) const;
-  };
+  using Key = SizeDigestKey;
+  using KeyHash = SizeDigestKeyHash;
   std::unordered_set<Key, KeyHash> keys_;
 };
 
