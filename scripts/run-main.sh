@@ -28,3 +28,8 @@ echo "== vermilax-cli check --deep (section and byte signatures too)"
 echo
 echo "== vermilax-cli check --no-heur (no packer or rule names)"
 "$cli" check --no-heur "$samples"/packed-* "$samples"/heur-* || true
+
+echo
+echo "== vermilax-cli hash / pe on one sample (what the signature lines and the analysis look like)"
+"$cli" hash "$samples"/threat-digest.exe
+"$cli" pe "$samples"/clean-program.exe
