@@ -18,6 +18,7 @@ using test::AnalysePe;
 using test::AnalysedPe;
 using test::PeBuilder;
 using test::PeSection;
+using test::Section;
 
 class PackerSignatureTest : public ::testing::Test {
  protected:
@@ -39,13 +40,6 @@ class PackerSignatureTest : public ::testing::Test {
   const std::string path_ = dir_.File("upx.z");
   PackerSignature set_;
 };
-
-PeSection Section(const std::string& name, const std::string& data) {
-  PeSection s;
-  s.name = name;
-  s.data = data;
-  return s;
-}
 
 TEST(StrToBool, WordsAndNumbers) {
   const struct {

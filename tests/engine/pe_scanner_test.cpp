@@ -21,6 +21,7 @@ namespace {
 
 using test::AnalysePe;
 using test::PeBuilder;
+using test::Section;
 
 constexpr uint32_t kChecker = kScanChecker;
 constexpr uint32_t kCheckerExe = kScanChecker | kScanReportBroken;
@@ -31,13 +32,6 @@ constexpr uint32_t kDefaultFileSize = 0x600;
 
 void PatchU32(std::string& bytes, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
-}
-
-test::PeSection Section(const std::string& name, const std::string& data) {
-  test::PeSection section;
-  section.name = name;
-  section.data = data;
-  return section;
 }
 
 std::string Built(const std::function<void(PeBuilder&)>& change) {

@@ -17,6 +17,7 @@ using test::AnalysePe;
 using test::AnalysedPe;
 using test::PeBuilder;
 using test::PeSection;
+using test::Section;
 
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string db;
@@ -41,13 +42,6 @@ class VirusSignatureTest : public ::testing::Test {
   const std::string path_ = dir_.File("vs.c");
   VirusSignature set_;
 };
-
-PeSection Section(const std::string& name, const std::string& data) {
-  PeSection s;
-  s.name = name;
-  s.data = data;
-  return s;
-}
 
 // A program whose entry point is the start of its first section.
 AnalysedPe ProgramWithEntryCode(const std::string& code) {

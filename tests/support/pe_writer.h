@@ -22,6 +22,14 @@ struct PeSection {
   std::optional<uint32_t> raw_size;       // default: data size rounded up to the file alignment
 };
 
+// A section with a name and raw bytes, every header value left to the layout.
+inline PeSection Section(const std::string& name, const std::string& data) {
+  PeSection section;
+  section.name = name;
+  section.data = data;
+  return section;
+}
+
 struct PeImportFunction {
   std::string name;  // empty: imported by ordinal
   uint16_t hint = 0;
