@@ -2,8 +2,8 @@
 
 namespace vermilax::platform {
 
-// From now on Ctrl-C (and Ctrl-Break on Windows) only set a flag that the
-// program reads with InterruptRequested, instead of ending the process.
+// From now on the first Ctrl-C (or Ctrl-Break on Windows) only sets a flag that
+// the program reads with InterruptRequested; a second one ends the process.
 void CatchInterrupts();
 // True once an interrupt has arrived since CatchInterrupts.
 bool InterruptRequested();

@@ -13,7 +13,7 @@ TEST(Console, AnInterruptSetsTheFlagInsteadOfEndingTheProcess) {
   EXPECT_FALSE(InterruptRequested());
   std::raise(SIGINT);
   EXPECT_TRUE(InterruptRequested());
-  CatchInterrupts();  // a new watch starts clear
+  CatchInterrupts();  // a new watch starts clear (and catches the next one again)
   EXPECT_FALSE(InterruptRequested());
 }
 #endif

@@ -280,7 +280,7 @@ TEST_F(ScanThreadTest, StandardScanRunsEveryStageInOrder) {
   // Two collectors with 12 and 3 records; the start-up stage judges one file.
   ModuleStage startup;
   startup.collect = [](const auto& added) {
-    for (int i = 1; i <= 12; ++i) added("HKLM\\Run\\" + std::to_string(i));
+    for (int i = 1; i <= 12; ++i) added(std::string("HKLM\\Run\\").append(std::to_string(i)));
   };
   startup.count = [] { return 12; };
   startup.check = [&](ScanThread& t) {
@@ -290,7 +290,7 @@ TEST_F(ScanThreadTest, StandardScanRunsEveryStageInOrder) {
   };
   ModuleStage service;
   service.collect = [](const auto& added) {
-    for (int i = 1; i <= 3; ++i) added("service " + std::to_string(i));
+    for (int i = 1; i <= 3; ++i) added(std::string("service ").append(std::to_string(i)));
   };
   service.count = [] { return 3; };
   thread->SetModuleStage(ModuleStageKind::Startup, startup);

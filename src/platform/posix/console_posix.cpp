@@ -20,7 +20,9 @@ void CatchInterrupts() {
   struct sigaction action = {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;  // reads and waits go on; the owner polls the flag
+  // Reads and waits go on; the owner polls the flag. A second Ctrl-C ends the
+  // process as usual, for a user who does not want to wait for the log.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
   ::sigaction(SIGINT, &action, nullptr);
 }
 

@@ -12,8 +12,8 @@ std::atomic<bool> interrupted{false};
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;  // closing, logoff: the default
-  interrupted = true;
-  return TRUE;
+  // A second Ctrl-C ends the process as usual.
+  return interrupted.exchange(true) ? FALSE : TRUE;
 }
 
 }  // namespace
