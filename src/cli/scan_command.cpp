@@ -41,14 +41,18 @@ class ScanSession {
   void Attach(ScanThread& thread) {
     ScanHandlers& h = thread.Handlers;
     h.OnScanStarted = [this](ScanThread&) { started_ = Clock::now(); };
-    h.OnStatus = [this](ScanThread& t, const std::string&) { ShowProgress(t, false); };
-    h.OnFolder = [this](ScanThread& t, const std::string&) { ShowProgress(t, false); };
+    // Stage messages reach the log only through an assigned handler.
+    h.OnStatus = [this](ScanThread& t, const std::string&) { ShowProgress(t); };
     h.OnAction = [this](ScanThread&, const std::string& text) { Action(text); };
-    h.OnProgress = [this](ScanThread& t, const std::string&, int64_t processed, int64_t total, uint8_t) {
-      if (processed % kTimeLeftInterval == 0)
-        time_left_ = TimeLeftText(total, processed, std::chrono::duration<double>(Clock::now() - started_).count());
-      ShowProgress(t, false);
-    };
+    if (options_.progress) {
+      // Each of these costs a hand-over per folder or file: only for someone watching.
+      h.OnFolder = [this](ScanThread& t, const std::string&) { ShowProgress(t); };
+      h.OnProgress = [this](ScanThread& t, const std::string&, int64_t processed, int64_t total, uint8_t) {
+        if (processed % kTimeLeftInterval == 0)
+          time_left_ = TimeLeftText(total, processed, std::chrono::duration<double>(Clock::now() - started_).count());
+        ShowProgress(t);
+      };
+    }
     h.OnFound = [this](ScanThread&, const ReportItem& item) {
       Found({item.FileName(), item.ThreatName(), item.Kind(), std::string(SourceName(kSourceGeneral))});
     };
@@ -83,9 +87,9 @@ class ScanSession {
     };
   }
 
-  void ShowProgress(const ScanThread& thread, bool force) {
+  void ShowProgress(const ScanThread& thread) {
     if (options_.progress)
-      progress_.Show(thread.Percent(), thread.Processed(), thread.Total(), time_left_, thread.Target(), force);
+      progress_.Show(thread.Percent(), thread.Processed(), thread.Total(), time_left_, thread.Target());
   }
 
   void Found(const ScanFinding& finding) {
