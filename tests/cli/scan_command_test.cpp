@@ -10,30 +10,21 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
 #include "cli/progress_line.h"
 #include "env/file_helpers.h"
 #include "platform/files.h"
 #include "support/archive_builder.h"
 #include "support/sample_set.h"
 #include "support/scratch_folder.h"
+#include "support/tool_run.h"
 
 namespace vermilax {
 namespace {
 
 using Json = nlohmann::json;
 
-struct ToolRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-ToolRun RunTool(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = cli::RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::RunTool;
+using test::ToolRun;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
