@@ -16,7 +16,7 @@ struct FindingBlock {
   std::string ReportPiece;
 };
 
-// Gives the technical summary of a file (DescribeFile by default).
+// Gives the technical summary of a file (DescribeFile, without its pause, by default).
 using DescribeFunction = std::function<std::string(const std::string& path)>;
 
 // Block of a file, process or place finding. An Error verdict (3) logs only the
