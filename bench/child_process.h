@@ -26,8 +26,10 @@ using LinePredicate = std::function<bool(std::string_view line)>;
 // Runs argv[0] (found on PATH when it has no slash) with standard input from
 // /dev/null, counts the lines of its standard output (passing each to `isMatch`
 // when one is given) and keeps its standard error in `errorFile`, which is read
-// back into errorText after the exit.
-ChildRun RunChild(const std::vector<std::string>& argv, const LinePredicate& isMatch, const std::string& errorFile);
+// back into errorText after the exit. A non-empty `workingFolder` is the child's
+// current folder.
+ChildRun RunChild(const std::vector<std::string>& argv, const LinePredicate& isMatch, const std::string& errorFile,
+                  const std::string& workingFolder = {});
 
 // "prog arg arg ...", for messages.
 std::string CommandText(const std::vector<std::string>& argv);

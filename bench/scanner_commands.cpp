@@ -1,6 +1,9 @@
 #include "scanner_commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
@@ -10,8 +13,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Well below the system's limit for one command line (2 MiB with the usual stack limit).
-constexpr size_t kBatchArgumentBytes = 512 << 10;
+// What one command line may take: the system's limit less the environment and
+// a margin. Each argument costs its bytes, its terminating zero and its pointer.
+size_t ArgumentBudget() {
+  const long limit = sysconf(_SC_ARG_MAX);
+  size_t environment = 0;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment += std::strlen(*entry) + 1 + sizeof(char*);
+  const size_t usable = limit > 0 ? size_t(limit) : size_t(128) << 10;
+  constexpr size_t kMargin = 64 << 10;
+  return usable > environment + 2 * kMargin ? usable - environment - kMargin : kMargin;
+}
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -60,8 +71,11 @@ void AddBatch(ChildRun& total, const ChildRun& batch) {
   total.processes += batch.processes;
 }
 
+// Paths relative to the corpus root, run from there, keep the command lines short
+// enough that 50,000 files go to one process and so into one judged-file cache.
 ChildRun RunCheckStandIn(const ScannerSetup& setup, const Corpus& corpus) {
   const std::vector<std::string> head = {setup.cli, "check", "--deep", "--db", setup.vermilaxDb};
+  const size_t budget = ArgumentBudget();
   ChildRun total;
   total.exitCode = 0;
   total.processes = 0;
@@ -69,11 +83,16 @@ ChildRun RunCheckStandIn(const ScannerSetup& setup, const Corpus& corpus) {
   while (next < corpus.files.size()) {
     std::vector<std::string> argv = head;
     size_t bytes = 0;
-    while (next < corpus.files.size() && (bytes < kBatchArgumentBytes || argv.size() == head.size())) {
-      bytes += corpus.files[next].path.size() + 1;
-      argv.push_back(corpus.files[next++].path);
+    for (const std::string& arg : head) bytes += arg.size() + 1 + sizeof(char*);
+    while (next < corpus.files.size()) {
+      std::string relative = corpus.files[next].path.substr(corpus.root.size());
+      const size_t cost = relative.size() + 1 + sizeof(char*);
+      if (bytes + cost > budget && argv.size() > head.size()) break;
+      bytes += cost;
+      argv.push_back(std::move(relative));
+      ++next;
     }
-    const ChildRun batch = RunChild(argv, IsVermilaxFinding, setup.errorFile);
+    const ChildRun batch = RunChild(argv, IsVermilaxFinding, setup.errorFile, corpus.root);
     ThrowOnError(argv, batch);
     AddBatch(total, batch);
   }
@@ -104,7 +123,7 @@ ChildRun RunClamscan(const ScannerSetup& setup, const Corpus& corpus) {
 std::string VermilaxCommandText(const ScannerSetup& setup, const std::string& folder) {
   if (!kMeasureScanCommand)
     return setup.cli + " check --deep --db " + setup.vermilaxDb + " FILE... (every file under " + folder +
-           ", standing in for the scan command)";
+           ", named from there, standing in for the scan command)";
   return CommandText(VermilaxScanArgs(setup, folder));
 }
 
