@@ -20,7 +20,9 @@ namespace fs = std::filesystem;
 constexpr int kGeneratorVersion = 1;
 constexpr size_t kFilesPerFolder = 100;
 constexpr size_t kFoldersPerGroup = 10;
-constexpr char kManifestName[] = "manifest.txt";
+
+// Beside the corpus folder rather than in it, so the scanners see only the corpus.
+std::string ManifestPath(const std::string& root) { return root.substr(0, root.size() - 1) + ".manifest.txt"; }
 
 // The extensions the scanner's default masks take.
 constexpr const char* kExecutableExtensions[] = {".exe", ".dll", ".ocx", ".scr", ".cpl",
@@ -68,7 +70,7 @@ struct Planned {
 
 // A corpus whose manifest carries `key` and whose files all have their recorded sizes.
 bool LoadManifest(const std::string& root, const std::string& key, Corpus& corpus) {
-  std::ifstream in(root + kManifestName);
+  std::ifstream in(ManifestPath(root));
   std::string line;
   if (!in || !std::getline(in, line) || line != key) return false;
   corpus = Corpus{root, key, {}, 0, true};
@@ -91,7 +93,9 @@ bool LoadManifest(const std::string& root, const std::string& key, Corpus& corpu
 // Writes every planned file, then the manifest (through a temporary name, so
 // an interrupted build is never taken for a complete one).
 Corpus Materialise(const std::string& root, const std::string& key, const std::vector<Planned>& plan) {
+  const std::string manifestPath = ManifestPath(root);
   std::error_code ignored;
+  fs::remove(manifestPath, ignored);
   fs::remove_all(root, ignored);
   Corpus corpus{root, key, {}, 0, false};
   std::ostringstream manifest;
@@ -112,7 +116,6 @@ Corpus Materialise(const std::string& root, const std::string& key, const std::v
     corpus.bytes += file.size;
     corpus.files.push_back(std::move(file));
   }
-  const std::string manifestPath = root + kManifestName;
   if (!platform::WriteWholeFile(manifestPath + ".tmp", manifest.str()))
     throw std::runtime_error("cannot write " + manifestPath);
   fs::rename(manifestPath + ".tmp", manifestPath);

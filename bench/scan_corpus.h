@@ -1,7 +1,7 @@
 #pragma once
 // Scan corpora on disk: folders of executables laid out as on a real disk (100
-// files a folder, two levels deep), kept between runs. Each corpus folder holds
-// a manifest written last; a folder whose manifest names the same build and
+// files a folder, two levels deep), kept between runs. Beside each corpus folder
+// lies a manifest written last; a folder whose manifest names the same build and
 // whose files are all there with their sizes is reused instead of rebuilt.
 #include <cstddef>
 #include <cstdint>

@@ -140,8 +140,8 @@ bool FoundExactly(const Series& series, size_t expected) {
 // timed runs each. Returns Vermilax's best MB per second.
 double CompareScanners(const ScannerSetup& setup, const Corpus& corpus, const BenchDatabases& db, int runs) {
   std::printf("\n== Vermilax against clamscan: %d timed runs each, alternating, after one warm-up run each\n", runs);
-  std::printf("vermilax: %s\n", VermilaxCommandText(setup, corpus.root).c_str());
-  std::printf("clamscan: %s\n", ClamscanCommandText(setup, corpus.root).c_str());
+  std::printf("vermilax: %s\n", VermilaxCommandText(setup, corpus).c_str());
+  std::printf("clamscan: %s\n", ClamscanCommandText(setup, corpus).c_str());
   RunVermilax(setup, corpus);
   RunClamscan(setup, corpus);
   Series vermilax, clamav;

@@ -120,15 +120,15 @@ ChildRun RunClamscan(const ScannerSetup& setup, const Corpus& corpus) {
   return run;
 }
 
-std::string VermilaxCommandText(const ScannerSetup& setup, const std::string& folder) {
+std::string VermilaxCommandText(const ScannerSetup& setup, const Corpus& corpus) {
   if (!kMeasureScanCommand)
-    return setup.cli + " check --deep --db " + setup.vermilaxDb + " FILE... (every file under " + folder +
-           ", named from there, standing in for the scan command)";
-  return CommandText(VermilaxScanArgs(setup, folder));
+    return setup.cli + " check --deep --db " + setup.vermilaxDb + " FILE... (every file under " +
+           RootFolder(corpus) + ", named from there, standing in for the scan command)";
+  return CommandText(VermilaxScanArgs(setup, RootFolder(corpus)));
 }
 
-std::string ClamscanCommandText(const ScannerSetup& setup, const std::string& folder) {
-  return CommandText(ClamscanArgs(setup, folder));
+std::string ClamscanCommandText(const ScannerSetup& setup, const Corpus& corpus) {
+  return CommandText(ClamscanArgs(setup, RootFolder(corpus)));
 }
 
 std::string ClamscanVersion(const ScannerSetup& setup) {

@@ -28,8 +28,8 @@ ChildRun RunVermilax(const ScannerSetup& setup, const Corpus& corpus);
 ChildRun RunClamscan(const ScannerSetup& setup, const Corpus& corpus);
 
 // The command lines as run, for the report.
-std::string VermilaxCommandText(const ScannerSetup& setup, const std::string& folder);
-std::string ClamscanCommandText(const ScannerSetup& setup, const std::string& folder);
+std::string VermilaxCommandText(const ScannerSetup& setup, const Corpus& corpus);
+std::string ClamscanCommandText(const ScannerSetup& setup, const Corpus& corpus);
 
 // The first line of `clamscan --version`; empty when clamscan cannot be run.
 std::string ClamscanVersion(const ScannerSetup& setup);
