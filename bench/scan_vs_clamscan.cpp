@@ -80,11 +80,11 @@ bool ParseOptions(int argc, char** argv, Options& options, int& exitCode) {
 struct Series {
   std::vector<ChildRun> runs;
 
-  double BestSeconds() const {
-    double best = 1e300;
-    for (const ChildRun& run : runs) best = std::min(best, run.seconds);
-    return best;
+  const ChildRun& Fastest() const {
+    return *std::min_element(runs.begin(), runs.end(),
+                             [](const ChildRun& a, const ChildRun& b) { return a.seconds < b.seconds; });
   }
+  double BestSeconds() const { return Fastest().seconds; }
   double MedianSeconds() const {
     std::vector<double> times;
     for (const ChildRun& run : runs) times.push_back(run.seconds);
@@ -95,11 +95,6 @@ struct Series {
     uint64_t peak = 0;
     for (const ChildRun& run : runs) peak = std::max(peak, run.peakRssBytes);
     return double(peak) / kMB;
-  }
-  double CpuSecondsOfBest() const {
-    auto best = std::min_element(runs.begin(), runs.end(),
-                                 [](const ChildRun& a, const ChildRun& b) { return a.seconds < b.seconds; });
-    return best->cpuSeconds;
   }
 };
 
@@ -117,7 +112,7 @@ void ReportScanner(const char* name, const Series& series, const Corpus& corpus)
          "files/s");
   Report((prefix + "MB per second (best)").c_str(), double(corpus.bytes) / kMB / best, "MB/s");
   Report((prefix + "wall time (best)").c_str(), best, "s");
-  Report((prefix + "processor time of that run").c_str(), series.CpuSecondsOfBest(), "s");
+  Report((prefix + "processor time of that run").c_str(), series.Fastest().cpuSeconds, "s");
   Report((prefix + "peak resident set (largest)").c_str(), series.PeakMB(), "MB");
 }
 
@@ -171,10 +166,7 @@ std::vector<ChildRun> FastestRuns(const ScannerSetup& setup, const std::vector<c
     for (size_t c = 0; c < corpora.size(); ++c) series[c].runs.push_back(RunVermilax(setup, *corpora[c]));
   }
   std::vector<ChildRun> fastest;
-  for (const Series& s : series) {
-    fastest.push_back(*std::min_element(s.runs.begin(), s.runs.end(),
-                                        [](const ChildRun& a, const ChildRun& b) { return a.seconds < b.seconds; }));
-  }
+  for (const Series& s : series) fastest.push_back(s.Fastest());
   return fastest;
 }
 
