@@ -16,7 +16,4 @@ int RunCheckCommand(const std::vector<std::string>& args, std::ostream& out, std
 // box shows them, and one final line feed.
 int RunStatsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// The folder used without --db: "db" beside the program, with a trailing separator.
-std::string DefaultDatabaseFolder();
-
 }  // namespace vermilax::cli

@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 
-#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -8,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/icon_command.h"
 #include "cli/pe_commands.h"
+#include "cli/scan_command.h"
 #include "cli/sysinfo_command.h"
 
 namespace vermilax::cli {
@@ -32,6 +32,10 @@ constexpr Command kCommands[] = {
     {"check", "[--db DIR] [--deep] [--no-heur] FILE...", "judge files as a scan does (exit 1: threat found)",
      RunCheckCommand},
     {"stats", "[--db DIR] [--deep]", "print the database statistics", RunStatsCommand},
+    {"scan",
+     "[--db DIR] [--deep] [--no-heur] [--json] [--log-dir DIR] [--send-stats] [--standard] FOLDER...",
+     "scan folders, or the computer with --standard (Windows only); write a scan log (exit 1: threat found)",
+     RunScanCommand},
     {"sysinfo", "", "print processor, memory, system, user and program versions", RunSysinfo},
 };
 
@@ -42,7 +46,12 @@ int Usage(std::ostream& out) {
   constexpr size_t kColumn = 32;  // where the summaries start
   for (const Command& command : kCommands) {
     std::string line = "  " + std::string(command.name) + ' ' + std::string(command.arguments);
-    line.resize(std::max(line.size() + 2, kColumn), ' ');
+    // A long argument list gets its summary on the next line.
+    if (line.size() + 2 > kColumn) {
+      out << line << '\n';
+      line.clear();
+    }
+    line.resize(kColumn, ' ');
     out << line << command.summary << '\n';
   }
   out << "\n"

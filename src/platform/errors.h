@@ -18,6 +18,7 @@ enum ErrorCode : uint32_t {
   kErrorInvalidParameter = 87,
   kErrorNoMoreFiles = 18,
   kErrorAlreadyExists = 183,
+  kErrorFilenameExcedRange = 206,  // a path longer than the system takes
   kErrorMoreData = 234,
   kErrorNoMoreItems = 259,
 };

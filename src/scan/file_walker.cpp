@@ -109,9 +109,11 @@ WalkOutcome FileWalker::WalkRoot(const std::string& root) {
     const bool empty = status == platform::kErrorSuccess || status == platform::kErrorFileNotFound ||
                        status == platform::kErrorAccessDenied ||
                        // A subfolder seen in its parent's listing that is gone (or was
-                       // replaced by a file) by now is skipped; only a root that does
-                       // not exist ends the walk.
-                       (!folder.is_root && status == platform::kErrorPathNotFound);
+                       // replaced by a file) by now, or whose path grew too long for
+                       // the system, is skipped; only a root that cannot be listed
+                       // ends the walk.
+                       (!folder.is_root && (status == platform::kErrorPathNotFound ||
+                                            status == platform::kErrorFilenameExcedRange));
     if (!empty) {
       failed_folder_ = folder.path;
       failure_code_ = status;

@@ -18,6 +18,11 @@ bool NotificationDispatcher::Post(std::function<void()> notification) {
   if (closed_) return false;
   queue_.push_back(request);
   posted_.notify_all();
+  if (on_posted_) {
+    lock.unlock();  // the owner may take the request while the wake-up is sent
+    on_posted_();
+    lock.lock();
+  }
   finished_.wait(lock, [&] { return request->done; });
   return request->ran;
 }

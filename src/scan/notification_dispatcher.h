@@ -27,6 +27,11 @@ class NotificationDispatcher {
   // (waiting for itself would never end).
   bool Post(std::function<void()> notification);
 
+  // Called on the posting thread each time a notification is queued, so an
+  // owner that sleeps in a window's message loop can post itself a message and
+  // call RunPending from it. Set it before any worker posts.
+  void SetOnPosted(std::function<void()> wake) { on_posted_ = std::move(wake); }
+
   // Owner side: runs every queued notification; returns how many ran. An
   // exception from a notification reaches the caller; its worker is released
   // and the rest stay queued.
@@ -38,6 +43,8 @@ class NotificationDispatcher {
   // Posts return false at once. Used when the owner goes away.
   void Close();
   bool Closed() const;
+  // True on the thread that constructed the dispatcher.
+  bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
   // True while a notification waits to be run.
   bool HasPending() const;
 
@@ -57,6 +64,7 @@ class NotificationDispatcher {
   std::condition_variable finished_;  // workers wait for their request
   std::deque<std::shared_ptr<Request>> queue_;
   bool closed_ = false;
+  std::function<void()> on_posted_;
 };
 
 }  // namespace vermilax

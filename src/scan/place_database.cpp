@@ -39,6 +39,7 @@ std::string DrivePart(const std::string& path) {
 }
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  if (from.empty()) return;  // an unnamed variable would match everywhere, forever
   size_t at = text.find(from);
   while (at != std::string::npos) {
     text.replace(at, from.size(), to);

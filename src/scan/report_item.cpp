@@ -12,7 +12,7 @@ struct DisplayPrefixes {
   std::string_view threat;
   std::string_view other;
 };
-// Indexed by ModuleKindCode.
+// Indexed by UnitKind.
 constexpr std::array<DisplayPrefixes, 4> kDisplayPrefixes = {{
     {"Trojan.BHO: ", "Suspicious.BHO: "},
     {"Threat.Startup-", "Threat.Startup-"},
@@ -33,13 +33,13 @@ std::string_view UnitStatusName(uint8_t status) {
 std::string ModuleFindingDisplayName(uint8_t kind, uint8_t status, std::string_view name) {
   if (kind >= kDisplayPrefixes.size()) return std::string(name);
   const DisplayPrefixes& prefixes = kDisplayPrefixes[kind];
-  std::string result(status == kUnitStatusThreat ? prefixes.threat : prefixes.other);
+  std::string result(status == kUnitThreat ? prefixes.threat : prefixes.other);
   result += name;
   return result;
 }
 
 uint8_t ModuleFindingKind(uint8_t status) {
-  return status == kUnitStatusThreat ? kFindingThreat : kFindingSuspicious;
+  return status == kUnitThreat ? kFindingThreat : kFindingSuspicious;
 }
 
 }  // namespace vermilax

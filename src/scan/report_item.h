@@ -3,9 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "modules/unit_info.h"
+
 namespace vermilax {
 
-struct UnitInfo;  // a collected system module; owned by its collector
 
 // Where a finding came from, as the scan log names it.
 enum FindingSource : uint8_t {
@@ -51,15 +52,6 @@ std::string_view SourceName(uint8_t source);
 // Names of the module statuses: "Unknown", "Threat", "Secure", "Suspicious";
 // empty for other codes.
 std::string_view UnitStatusName(uint8_t status);
-
-// Module kinds as the collectors number them.
-enum ModuleKindCode : uint8_t {
-  kModuleBHO = 0,
-  kModuleStartup = 1,
-  kModuleActiveX = 2,
-  kModuleService = 3,
-};
-inline constexpr uint8_t kUnitStatusThreat = 1;
 
 // The threat name a module finding is listed under, e.g. "Trojan.BHO: " + name
 // for a threat and "Suspicious.BHO: " + name otherwise; start-up entries read

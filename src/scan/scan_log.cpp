@@ -1,9 +1,11 @@
 #include "scan/scan_log.h"
 
-#include <array>
+#include <iterator>
 #include <string_view>
 
+#include "engine/checker.h"
 #include "engine/pe_scanner_ex.h"
+#include "engine/verdict.h"
 #include "env/timestamp.h"
 #include "platform/files.h"
 #include "scan/report_item.h"
@@ -12,11 +14,9 @@ namespace vermilax {
 namespace {
 
 constexpr uint8_t kVerdictError = 3;
-// Names of the checker's verdict codes, as they appear in the report text.
-constexpr std::array<std::string_view, 4> kVerdictNames = {"Threat", "Suspicious", "Clean", "Error"};
 
-std::string_view VerdictName(uint8_t verdict) {
-  return verdict < kVerdictNames.size() ? kVerdictNames[verdict] : std::string_view();
+std::string_view VerdictText(uint8_t verdict) {
+  return verdict < std::size(VerdictNames) ? VerdictNames[verdict] : std::string_view();
 }
 
 std::string Describe(const DescribeFunction& describe, const std::string& path) {
@@ -55,6 +55,12 @@ std::string ParentFolder(const std::string& path) {
   return path.substr(0, end);
 }
 
+// `name` inside `folder`, with one separator between them.
+std::string InFolder(const std::string& folder, const std::string& name) {
+  if (folder.empty() || IsSeparator(folder.back())) return folder + name;
+  return folder + platform::PathSeparator() + name;
+}
+
 }  // namespace
 
 FindingBlock MakeFindingBlock(uint8_t verdict, const std::string& name, uint8_t source, const std::string& path,
@@ -66,7 +72,7 @@ FindingBlock MakeFindingBlock(uint8_t verdict, const std::string& name, uint8_t 
   const std::string summary = Describe(describe, path);
   block.LogLines.push_back(summary);
   block.LogLines.emplace_back();
-  block.ReportPiece = ReportPiece(header, VerdictName(verdict), name, summary);
+  block.ReportPiece = ReportPiece(header, VerdictText(verdict), name, summary);
   return block;
 }
 
@@ -128,26 +134,27 @@ bool CreateFolderWithParents(const std::string& folder) {
   return true;
 }
 
-bool WriteScanLog(const std::string& programFolder, const std::string& fileName,
-                  const std::vector<std::string>& lines) {
+std::string ScanLogFolder(const std::string& programFolder) { return InFolder(programFolder, "logs"); }
+
+bool WriteScanLog(const std::string& logFolder, const std::string& fileName, const std::vector<std::string>& lines) {
   try {
-    std::string folder = programFolder;
-    if (!folder.empty() && !IsSeparator(folder.back())) folder += platform::PathSeparator();
-    folder += "logs";
-    if (!CreateFolderWithParents(folder)) return false;
+    if (!CreateFolderWithParents(logFolder)) return false;
     std::string text;
     for (const std::string& line : lines) {
       text += line;
       text += "\r\n";
     }
-    return platform::WriteWholeFile(folder + platform::PathSeparator() + fileName, text);
+    return platform::WriteWholeFile(InFolder(logFolder, fileName), text);
   } catch (...) {
     return false;  // out of memory: the scan's results must still be shown
   }
 }
 
-bool WriteScanLog(const std::string& programFolder, const std::vector<std::string>& lines) {
-  return WriteScanLog(programFolder, LogFileName(platform::CurrentLocalTime()), lines);
+std::string CloseScanLog(Checker& checker, int32_t infected, int64_t seconds, int32_t filesScanned,
+                         const std::string& logFolder) {
+  for (const std::string& line : ClosingLines(infected, seconds, filesScanned)) checker.AddLogLine(line);
+  const std::string name = LogFileName(platform::CurrentLocalTime());
+  return WriteScanLog(logFolder, name, checker.LogLines()) ? InFolder(logFolder, name) : std::string();
 }
 
 }  // namespace vermilax

@@ -8,6 +8,8 @@
 
 namespace vermilax {
 
+class Checker;
+
 // The text a finding adds: lines for the scan log and a piece of the report text.
 struct FindingBlock {
   std::vector<std::string> LogLines;
@@ -36,13 +38,20 @@ std::vector<std::string> ClosingLines(int32_t infected, int64_t seconds, int32_t
 // "scan-2009-07-18 [09-05-03].log" for a scan finished at that moment.
 std::string LogFileName(const platform::LocalTime& time);
 
-// Writes the lines, each followed by CR LF, to `fileName` in the folder "logs"
-// of `programFolder`, creating missing folders and replacing an existing file.
-// False on any failure; never throws.
-bool WriteScanLog(const std::string& programFolder, const std::string& fileName,
-                  const std::vector<std::string>& lines);
-// As above, named after the current local time.
-bool WriteScanLog(const std::string& programFolder, const std::vector<std::string>& lines);
+// The folder scan logs go to: "logs" inside `programFolder`.
+std::string ScanLogFolder(const std::string& programFolder);
+
+// Writes the lines, each followed by CR LF, to `fileName` in `logFolder`,
+// creating missing folders and replacing an existing file. False on any
+// failure; never throws.
+bool WriteScanLog(const std::string& logFolder, const std::string& fileName, const std::vector<std::string>& lines);
+
+// The owner's closing step of a finished scan: appends the closing lines to the
+// checker's log and writes the whole log to `logFolder`, named after the current
+// local time. The path written, or empty when the log could not be written (the
+// scan's results stay as they are either way).
+std::string CloseScanLog(Checker& checker, int32_t infected, int64_t seconds, int32_t filesScanned,
+                         const std::string& logFolder);
 
 // Creates `folder` and every missing folder above it; true when it exists afterwards.
 bool CreateFolderWithParents(const std::string& folder);

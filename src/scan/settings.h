@@ -50,6 +50,7 @@ class Settings {
   // the command-line tool's per-run options must not alter the user's settings.
   void OverrideHeur(bool value) { heur_ = value; }
   void OverrideDeepScan(bool value) { deep_scan_ = value; }
+  void OverrideAnonymStats(bool value) { anonym_stats_ = value; }
 
   std::string ProxyUserName() const;
   std::string ProxyPassword() const;

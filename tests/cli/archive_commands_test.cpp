@@ -3,26 +3,17 @@
 #include <algorithm>
 #include <sstream>
 
-#include "cli/cli.h"
 #include "engine/signature_archive.h"
 #include "platform/files.h"
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace vermilax {
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result RunTool(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = cli::RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::RunTool;
+using test::ToolRun;
 
 size_t CountLines(const std::string& text) { return size_t(std::count(text.begin(), text.end(), '\n')); }
 
@@ -36,14 +27,14 @@ class ArchiveCommandsTest : public ::testing::Test {
 TEST_F(ArchiveCommandsTest, PackThenUnpackGivesTheTextBackByteForByte) {
   const std::string text = std::string("a:1\r\nb:2\nc:3\r\r\n\0\xFF", 17);
   test::WriteBytes(text_, text);
-  Result pack = RunTool({"pack", text_, "2009-07-18", archive_});
+  ToolRun pack = RunTool({"pack", text_, "2009-07-18", archive_});
   ASSERT_EQ(pack.code, 0) << pack.err;
   EXPECT_EQ(pack.out, "");
 
-  Result unpack = RunTool({"unpack", archive_});
+  ToolRun unpack = RunTool({"unpack", archive_});
   EXPECT_EQ(unpack.code, 0);
   EXPECT_EQ(unpack.out, text);
-  Result version = RunTool({"version", archive_});
+  ToolRun version = RunTool({"version", archive_});
   EXPECT_EQ(version.code, 0);
   EXPECT_EQ(version.out, "2009-07-18\n");
 
@@ -57,7 +48,7 @@ TEST_F(ArchiveCommandsTest, PackThenUnpackGivesTheTextBackByteForByte) {
 
 TEST_F(ArchiveCommandsTest, UnpackOfEmptyDatabasePrintsNothing) {
   test::WriteArchive(archive_, "", "1");
-  Result unpack = RunTool({"unpack", archive_});
+  ToolRun unpack = RunTool({"unpack", archive_});
   EXPECT_EQ(unpack.code, 0);
   EXPECT_EQ(unpack.out, "");
 }
@@ -67,7 +58,7 @@ TEST_F(ArchiveCommandsTest, UnreadableArchiveGivesOneLineOnStandardErrorAndExitC
   test::WriteBytes(dir_.File("plain.zip"), test::BuildZip({{"DB", "a"}, {"ver", "1"}}));
   for (const char* command : {"unpack", "version"}) {
     for (const std::string& path : {dir_.File("absent.c"), dir_.File("garbage.c"), dir_.File("plain.zip")}) {
-      Result r = RunTool({command, path});
+      ToolRun r = RunTool({command, path});
       EXPECT_EQ(r.code, 2) << command << ' ' << path;
       EXPECT_EQ(r.out, "") << command << ' ' << path;
       EXPECT_EQ(CountLines(r.err), 1u) << r.err;
@@ -77,11 +68,11 @@ TEST_F(ArchiveCommandsTest, UnreadableArchiveGivesOneLineOnStandardErrorAndExitC
 }
 
 TEST_F(ArchiveCommandsTest, PackFailuresLeaveNoArchive) {
-  Result missingText = RunTool({"pack", dir_.File("absent.txt"), "1", archive_});
+  ToolRun missingText = RunTool({"pack", dir_.File("absent.txt"), "1", archive_});
   EXPECT_EQ(missingText.code, 2);
   EXPECT_EQ(CountLines(missingText.err), 1u);
   test::WriteBytes(text_, "a\r\n");
-  Result badTarget = RunTool({"pack", text_, "1", dir_.File("absent") + platform::PathSeparator() + "x.c"});
+  ToolRun badTarget = RunTool({"pack", text_, "1", dir_.File("absent") + platform::PathSeparator() + "x.c"});
   EXPECT_EQ(badTarget.code, 2);
   EXPECT_EQ(CountLines(badTarget.err), 1u);
   EXPECT_EQ(test::CountEntries(dir_.path()), 1u);  // only the text file
@@ -93,7 +84,7 @@ TEST(CliDispatch, WrongArgumentCountsPrintUsageAndFail) {
       {"version"}, {"hash"},
   };
   for (const auto& args : kCases) {
-    Result r = RunTool(args);
+    ToolRun r = RunTool(args);
     EXPECT_EQ(r.code, 2) << args[0] << ' ' << args.size();
     EXPECT_EQ(r.err.rfind("usage: vermilax-cli " + args[0], 0), 0u) << r.err;
     EXPECT_EQ(r.out, "");
@@ -101,12 +92,12 @@ TEST(CliDispatch, WrongArgumentCountsPrintUsageAndFail) {
 }
 
 TEST(CliDispatch, HelpListsEveryCommandAndUnknownCommandFails) {
-  Result help = RunTool({"--help"});
+  ToolRun help = RunTool({"--help"});
   EXPECT_EQ(help.code, 0);
   for (const char* name : {"pack TEXT_FILE VERSION OUT", "unpack ARCHIVE", "version ARCHIVE", "hash FILE..."}) {
     EXPECT_NE(help.out.find(name), std::string::npos) << name;
   }
-  Result unknown = RunTool({"frobnicate"});
+  ToolRun unknown = RunTool({"frobnicate"});
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("frobnicate"), std::string::npos);
 }

@@ -4,27 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
 #include "env/file_helpers.h"
 #include "platform/files.h"
 #include "support/archive_builder.h"
 #include "support/sample_set.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace vermilax {
 namespace {
 
-struct ToolRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-ToolRun RunTool(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = cli::RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::RunTool;
+using test::ToolRun;
 
 // The sample files and databases in two fresh folders.
 class CheckCommandTest : public ::testing::Test {

@@ -6,12 +6,12 @@
 #include <regex>
 #include <sstream>
 
-#include "cli/cli.h"
 #include "engine/md5.h"
 #include "engine/pe_scanner_ex.h"
 #include "platform/files.h"
 #include "support/pe_writer.h"
 #include "support/scratch_file.h"
+#include "support/tool_run.h"
 
 namespace vermilax {
 namespace {
@@ -19,20 +19,11 @@ namespace {
 using test::PeBuilder;
 using test::ScratchFile;
 
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun RunCommand(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = cli::RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::RunTool;
+using test::ToolRun;
 
 nlohmann::json PeJson(const std::string& path) {
-  CliRun run = RunCommand({"pe", path});
+  ToolRun run = RunTool({"pe", path});
   EXPECT_EQ(run.err, "");
   return nlohmann::json::parse(run.out);
 }
@@ -103,7 +94,7 @@ TEST(PeCommand, BytesThatAreNotUtf8NeverBreakTheOutput) {
 }
 
 TEST(PeCommand, MissingFileAndUsage) {
-  CliRun missing = RunCommand({"pe", platform::TempFolder() + "vermilax-missing.exe"});
+  ToolRun missing = RunTool({"pe", platform::TempFolder() + "vermilax-missing.exe"});
   EXPECT_EQ(missing.code, 1);
   nlohmann::json j = nlohmann::json::parse(missing.out);
   EXPECT_EQ(j["error"], "NF");
@@ -111,11 +102,11 @@ TEST(PeCommand, MissingFileAndUsage) {
 
   for (const auto& args : {std::vector<std::string>{"pe"}, std::vector<std::string>{"describe"},
                            std::vector<std::string>{"sections"}}) {
-    CliRun run = RunCommand(args);
+    ToolRun run = RunTool(args);
     EXPECT_EQ(run.code, 2) << args[0];
     EXPECT_NE(run.err.find("usage: vermilax-cli " + args[0]), std::string::npos);
   }
-  CliRun help = RunCommand({"--help"});
+  ToolRun help = RunTool({"--help"});
   for (const char* command : {"pe FILE", "sections FILE...", "describe FILE"})
     EXPECT_NE(help.out.find(command), std::string::npos) << command;
 }
@@ -131,7 +122,7 @@ TEST(SectionsCommand, OneSignatureLinePerSectionWithRawData) {
   ScratchFile file(bytes, ".exe");
   const std::string bare = file.path().substr(file.path().find_last_of("\\/") + 1);
 
-  CliRun run = RunCommand({"sections", file.path()});
+  ToolRun run = RunTool({"sections", file.path()});
   EXPECT_EQ(run.code, 0) << run.err;
   const std::string expected = "512:" + DigestToHex(MD5OfString(bytes.substr(0x200, 0x200))) + ":" + bare +
                                " .text\r\n" + "512:" + DigestToHex(MD5OfString(bytes.substr(0x400, 0x200))) + ":" +
@@ -149,7 +140,7 @@ TEST(SectionsCommand, FilesWithoutUsableSectionsAreReported) {
   wide.pe32plus = true;
   ScratchFile pe32plus(wide.Build(), ".dll");
   ScratchFile good(PeBuilder().Build(), ".exe");
-  CliRun run = RunCommand({"sections", text.path(), pe32plus.path(), good.path()});
+  ToolRun run = RunTool({"sections", text.path(), pe32plus.path(), good.path()});
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find(text.path() + ": Invalid DOS signature"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find(pe32plus.path() + ": not a PE32 file"), std::string::npos) << run.err;
@@ -158,7 +149,7 @@ TEST(SectionsCommand, FilesWithoutUsableSectionsAreReported) {
 
 TEST(DescribeCommand, PrintsTheSummaryByteForByte) {
   ScratchFile file(PeBuilder().Build(), ".exe");
-  CliRun run = RunCommand({"describe", file.path()});
+  ToolRun run = RunTool({"describe", file.path()});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.out, DescribeFile(file.path(), false));
   EXPECT_EQ(run.out.substr(0, 6), "\tMD5: ");

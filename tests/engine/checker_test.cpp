@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <string>
 #include <thread>
@@ -328,6 +332,17 @@ TEST_F(CheckerTest, HasDeepScanDatabasesNeedsMoreThanOneRecord) {
   checker_.ReloadDeepSignatures();
   EXPECT_TRUE(checker_.HasDeepScanDatabases());
 }
+
+#ifndef _WIN32
+TEST_F(CheckerTest, APipeNamedLikeAProgramIsAnErrorWithoutWaitingForAWriter) {
+  const std::string pipe = files_.File("pipe.exe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  const CheckResult result = checker_.CheckFile(pipe);
+  EXPECT_EQ(result.verdict, Verdict::Error);
+  EXPECT_EQ(result.threatName, "Access is denied.");
+  EXPECT_THROW(checker_.IsFileWhiteListed(pipe), std::exception);
+}
+#endif
 
 }  // namespace
 }  // namespace vermilax

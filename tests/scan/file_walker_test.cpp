@@ -9,6 +9,13 @@
 #include "platform/files.h"
 #include "support/scratch_folder.h"
 
+#ifndef _WIN32
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace vermilax {
 namespace {
 
@@ -152,6 +159,7 @@ TEST(FileWalker, ListingFailuresEitherEmptyAFolderOrEndTheWalk) {
       {"subfolder not found", "R1\\sub", platform::kErrorFileNotFound, WalkOutcome::Completed, true},
       {"subfolder access denied", "R1\\sub", platform::kErrorAccessDenied, WalkOutcome::Completed, true},
       {"subfolder vanished", "R1\\sub", platform::kErrorPathNotFound, WalkOutcome::Completed, true},
+      {"subfolder path too long", "R1\\sub", platform::kErrorFilenameExcedRange, WalkOutcome::Completed, true},
       {"subfolder other error", "R1\\sub", platform::kErrorNotEnoughMemory, WalkOutcome::Failed, false},
       {"root access denied", "R1", platform::kErrorAccessDenied, WalkOutcome::Completed, true},
       {"root missing", "R1", platform::kErrorPathNotFound, WalkOutcome::Failed, false},
@@ -284,6 +292,26 @@ class FileWalkerOnDisk : public ::testing::Test {
     return files;
   }
 
+#ifndef _WIN32
+  // Removes a chain of folders named "d" under `top`, with the files in them,
+  // through descriptors: its paths are too long to name.
+  static void RemoveDeepChain(const std::string& top) {
+    std::vector<int> chain{::open(top.c_str(), O_RDONLY | O_DIRECTORY)};
+    while (chain.back() >= 0) chain.push_back(::openat(chain.back(), "d", O_RDONLY | O_DIRECTORY));
+    chain.pop_back();
+    for (size_t i = chain.size(); i-- > 0;) {
+      if (DIR* dir = ::fdopendir(::dup(chain[i]))) {
+        while (dirent* entry = ::readdir(dir)) {
+          if (entry->d_type != DT_DIR) ::unlinkat(chain[i], entry->d_name, 0);
+        }
+        ::closedir(dir);
+      }
+      if (i + 1 < chain.size()) ::unlinkat(chain[i], "d", AT_REMOVEDIR);
+      ::close(chain[i]);
+    }
+  }
+#endif
+
   test::ScratchFolder folder_;
 };
 
@@ -333,6 +361,33 @@ TEST_F(FileWalkerOnDisk, FolderIdentityRecognisesOneFolderUnderTwoNames) {
 }
 
 #ifndef _WIN32
+// Ten thousand nested folders on disk go far beyond the longest path the system
+// opens: the walk skips what it cannot reach and goes on with the rest.
+TEST_F(FileWalkerOnDisk, ATreeDeeperThanTheLongestPathIsWalkedAsFarAsItGoes) {
+  constexpr int kDepth = 10000;
+  MakeFolder("deep");
+  MakeFile("deep/top.exe");
+  MakeFile("after.dll");
+  int fd = ::open(Path("deep").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (int i = 0; i < kDepth; ++i) {
+    ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
+    const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  ::close(::openat(fd, "bottom.exe", O_CREAT | O_WRONLY, 0644));
+  ::close(fd);
+  FileWalker walker;
+  int folders = 0;
+  walker.SetOnFolder([&](const std::string&) { ++folders; });
+  const std::vector<std::string> files = Walk(folder_.Path(), WalkOutcome::Completed, walker);
+  EXPECT_EQ(files, (std::vector<std::string>{Path("after.dll"), Path("deep/top.exe")}));
+  EXPECT_GT(folders, 1000);
+  RemoveDeepChain(Path("deep"));
+}
+
 TEST_F(FileWalkerOnDisk, SymbolicLinksDoNotMakeTheWalkGoRound) {
   MakeFolder("a");
   MakeFile("a/x.exe");

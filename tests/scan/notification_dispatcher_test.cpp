@@ -93,6 +93,32 @@ TEST(NotificationDispatcher, AThrowingNotificationStillReleasesItsWorker) {
   EXPECT_TRUE(released);
 }
 
+TEST(NotificationDispatcher, WakesTheOwnerForEveryPostSoAMessageLoopCanRunIt) {
+  NotificationDispatcher dispatcher;
+  std::atomic<int> wakes{0};
+  dispatcher.SetOnPosted([&] { ++wakes; });
+  EXPECT_TRUE(dispatcher.IsOwnerThread());
+  std::atomic<bool> worker_is_owner{true};
+  int ran = 0;
+  std::thread worker([&] {
+    worker_is_owner = dispatcher.IsOwnerThread();
+    dispatcher.Post([&] { ++ran; });
+    dispatcher.Post([&] { ++ran; });
+  });
+  // A message loop runs the queue only when woken.
+  int seen = 0;
+  while (ran < 2) {
+    if (wakes > seen) {
+      ++seen;
+      dispatcher.RunPending();
+    }
+    std::this_thread::yield();
+  }
+  worker.join();
+  EXPECT_EQ(wakes, 2);
+  EXPECT_FALSE(worker_is_owner);
+}
+
 TEST(PauseGate, HoldsTheWorkerUntilEveryPauseIsResumed) {
   PauseGate gate;
   gate.WaitWhilePaused();  // not paused: returns at once

@@ -12,15 +12,15 @@ TEST(ModuleFinding, DisplayNameAndKindFollowModuleKindAndStatus) {
     const char* display;
     uint8_t verdict;
   } kCases[] = {
-      {kModuleActiveX, 1, "Trojan.ActiveX: Foo", kFindingThreat},
-      {kModuleActiveX, 3, "Suspicious.ActiveX: Foo", kFindingSuspicious},
-      {kModuleBHO, 1, "Trojan.BHO: Foo", kFindingThreat},
-      {kModuleBHO, 0, "Suspicious.BHO: Foo", kFindingSuspicious},
-      {kModuleService, 1, "Trojan.Service: Foo", kFindingThreat},
-      {kModuleService, 2, "Suspicious.Service: Foo", kFindingSuspicious},
+      {kUnitActiveX, 1, "Trojan.ActiveX: Foo", kFindingThreat},
+      {kUnitActiveX, 3, "Suspicious.ActiveX: Foo", kFindingSuspicious},
+      {kUnitBHO, 1, "Trojan.BHO: Foo", kFindingThreat},
+      {kUnitBHO, 0, "Suspicious.BHO: Foo", kFindingSuspicious},
+      {kUnitService, 1, "Trojan.Service: Foo", kFindingThreat},
+      {kUnitService, 2, "Suspicious.Service: Foo", kFindingSuspicious},
       // Start-up entries read "Threat." whatever their status; only the verdict differs.
-      {kModuleStartup, 1, "Threat.Startup-Foo", kFindingThreat},
-      {kModuleStartup, 3, "Threat.Startup-Foo", kFindingSuspicious},
+      {kUnitStartup, 1, "Threat.Startup-Foo", kFindingThreat},
+      {kUnitStartup, 3, "Threat.Startup-Foo", kFindingSuspicious},
       {7, 1, "Foo", kFindingThreat},
   };
   for (const auto& c : kCases) {

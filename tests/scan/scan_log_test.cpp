@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/checker.h"
 #include "env/file_helpers.h"
 #include "platform/files.h"
 #include "scan/report_item.h"
@@ -132,9 +133,10 @@ TEST(WriteScanLog, CreatesMissingFoldersAndReplacesAnOldLog) {
   const std::string program = folder.Path() + sep + "deep" + sep + "program" + sep;
   const std::string log = program + "logs" + sep + "scan-x.log";
   const std::vector<std::string> lines = {"", "caf\xE9", "a\r\n\tb", ""};
-  ASSERT_TRUE(WriteScanLog(program, "scan-x.log", lines));
+  EXPECT_EQ(ScanLogFolder(program), program + "logs");
+  ASSERT_TRUE(WriteScanLog(ScanLogFolder(program), "scan-x.log", lines));
   EXPECT_EQ(ReadFileToString(log), "\r\ncaf\xE9\r\na\r\n\tb\r\n\r\n");
-  ASSERT_TRUE(WriteScanLog(program, "scan-x.log", {"short"}));
+  ASSERT_TRUE(WriteScanLog(ScanLogFolder(program), "scan-x.log", {"short"}));
   EXPECT_EQ(ReadFileToString(log), "short\r\n");
 }
 
@@ -155,17 +157,32 @@ TEST(CreateFolderWithParents, AcceptsTrailingSeparatorsAndExistingFolders) {
   EXPECT_FALSE(CreateFolderWithParents(""));
 }
 
-TEST(WriteScanLog, NamesTheFileAfterTheCurrentTime) {
+TEST(CloseScanLog, AppendsTheClosingLinesAndNamesTheFileAfterTheCurrentTime) {
   test::ScratchFolder folder;
-  ASSERT_TRUE(WriteScanLog(folder.Path(), {"x"}));
+  Checker checker(false);
+  checker.StartLog();
+  checker.AddLogLine("body");
+  const std::string logs = folder.PathOf("logs");
+  const std::string path = CloseScanLog(checker, 2, 125, 7, logs);
+  ASSERT_FALSE(path.empty());
   std::vector<std::string> entries;
-  platform::ListFolder(folder.PathOf("logs"), "*", [&](const platform::FolderEntry& entry) {
+  platform::ListFolder(logs, "*", [&](const platform::FolderEntry& entry) {
     entries.push_back(entry.name);
     return true;
   });
   ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(path, logs + platform::PathSeparator() + entries[0]);
   EXPECT_EQ(entries[0].rfind("scan-", 0), 0u);
   EXPECT_EQ(entries[0].size(), std::string("scan-2009-12-01 [21-05-03].log").size());
+  const std::string text = ReadFileToString(path);
+  EXPECT_NE(text.find("body\r\n\r\nScan result:         2 infected files\r\n"
+                      "Scan completed in:   Scan completed in 2 minute(s) 5 sec.\r\n"
+                      "Files were scanned:  7\r\n"),
+            std::string::npos);
+  EXPECT_EQ(checker.LogLines().back(), "Files were scanned:  7");
+  // A folder that cannot be made: nothing written, the lines are still in the log.
+  const std::string file = folder.WriteFile("plain", "x");
+  EXPECT_EQ(CloseScanLog(checker, 0, 1, 0, file + platform::PathSeparator() + "logs"), "");
 }
 
 }  // namespace

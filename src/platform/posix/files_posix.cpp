@@ -23,6 +23,7 @@ uint32_t MapErrno(int e) {
     case EPERM:
     case EISDIR: return kErrorAccessDenied;
     case EEXIST: return kErrorFileExists;
+    case ENAMETOOLONG: return kErrorFilenameExcedRange;
     case ENOMEM: return kErrorNotEnoughMemory;
     case EBADF: return kErrorInvalidHandle;
     default: return 1000000 + uint32_t(e);  // outside the Windows range: keeps errno visible
@@ -68,17 +69,20 @@ std::string SystemErrorMessage(uint32_t code) {
 
 OpenResult OpenFileForRead(const std::string& path, ShareMode) {
   OpenResult result;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a pipe named like a program would hold the open until a
+  // writer came; only regular files are read at all.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     result.error = MapErrno(errno);
     return result;
   }
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    result.error = kErrorAccessDenied;  // as Windows answers for a folder
+    result.error = kErrorAccessDenied;  // as Windows answers for a folder or a device
     return result;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   result.file = std::make_unique<PosixFile>(fd);
   return result;
 }

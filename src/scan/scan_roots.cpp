@@ -1,0 +1,32 @@
+#include "scan/scan_roots.h"
+
+#include "env/folders.h"
+#include "platform/shell.h"
+
+namespace vermilax {
+
+std::vector<std::string> StandardScanFolders() {
+  return {
+      GetSpecialFolderPath(platform::kCsidlSystem),
+      GetSpecialFolderPath(platform::kCsidlAppData),
+      GetSpecialFolderPath(platform::kCsidlDesktopDirectory),
+      GetSpecialFolderPath(platform::kCsidlLocalAppData),
+      GetSpecialFolderPath(platform::kCsidlInternetCache),
+      GetTempDir(),
+      GetProgramFilesDir(),
+      GetSpecialFolderPath(platform::kCsidlCommonAppData),
+  };
+}
+
+std::string StandardScanRoots() { return JoinRoots(StandardScanFolders()); }
+
+std::string JoinRoots(const std::vector<std::string>& folders) {
+  std::string roots;
+  for (const std::string& folder : folders) {
+    if (!roots.empty()) roots += ';';
+    roots += folder;
+  }
+  return roots;
+}
+
+}  // namespace vermilax
