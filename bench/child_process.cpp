@@ -61,8 +61,7 @@ std::string CommandText(const std::vector<std::string>& argv) {
   return text;
 }
 
-ChildRun RunChild(const std::vector<std::string>& argv, const LinePredicate& isMatch, const std::string& errorFile,
-                  const std::string& workingFolder) {
+ChildRun RunChild(const std::vector<std::string>& argv, const LinePredicate& isMatch, const std::string& errorFile) {
   if (argv.empty()) throw std::invalid_argument("RunChild: no program");
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -84,11 +83,6 @@ ChildRun RunChild(const std::vector<std::string>& argv, const LinePredicate& isM
     dup2(nullFd, 0);
     dup2(output[1], 1);
     dup2(errorFd, 2);
-    if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0) {
-      const char message[] = "cannot enter the working folder\n";
-      (void)!write(2, message, sizeof message - 1);
-      _exit(127);
-    }
     execvp(args[0], args.data());
     const char message[] = "exec failed\n";
     (void)!write(2, message, sizeof message - 1);

@@ -18,7 +18,6 @@ struct ChildRun {
   int64_t outputLines = 0;     // lines the child wrote to its standard output
   int64_t matchingLines = 0;   // those of them `isMatch` accepted
   std::string errorText;       // what the child wrote to its standard error
-  int processes = 1;           // children started, when several runs are added up as one
 };
 
 using LinePredicate = std::function<bool(std::string_view line)>;
@@ -26,10 +25,8 @@ using LinePredicate = std::function<bool(std::string_view line)>;
 // Runs argv[0] (found on PATH when it has no slash) with standard input from
 // /dev/null, counts the lines of its standard output (passing each to `isMatch`
 // when one is given) and keeps its standard error in `errorFile`, which is read
-// back into errorText after the exit. A non-empty `workingFolder` is the child's
-// current folder.
-ChildRun RunChild(const std::vector<std::string>& argv, const LinePredicate& isMatch, const std::string& errorFile,
-                  const std::string& workingFolder = {});
+// back into errorText after the exit.
+ChildRun RunChild(const std::vector<std::string>& argv, const LinePredicate& isMatch, const std::string& errorFile);
 
 // "prog arg arg ...", for messages.
 std::string CommandText(const std::vector<std::string>& argv);

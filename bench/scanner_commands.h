@@ -8,16 +8,11 @@
 
 namespace vermilax::bench {
 
-// True once `vermilax-cli scan` exists. Until then `vermilax-cli check --deep`
-// over the corpus's file list (in batches the command line can hold) stands in,
-// which costs one database load per batch.
-inline constexpr bool kMeasureScanCommand = false;
-
 struct ScannerSetup {
   std::string cli;             // vermilax-cli
   std::string vermilaxDb;      // folder of md.c and smd.c
   std::string clamavDb;        // folder of bench.hdb and bench.mdb
-  std::string logFolder;       // the scan command's --log-dir, emptied before each run
+  std::string logFolder;       // the scan's --log-dir, emptied before each run
   std::string errorFile;       // where the children's standard error goes
 };
 
@@ -33,7 +28,5 @@ std::string ClamscanCommandText(const ScannerSetup& setup, const Corpus& corpus)
 
 // The first line of `clamscan --version`; empty when clamscan cannot be run.
 std::string ClamscanVersion(const ScannerSetup& setup);
-// Whether the usage text of vermilax-cli lists a scan command.
-bool CliHasScanCommand(const ScannerSetup& setup);
 
 }  // namespace vermilax::bench
