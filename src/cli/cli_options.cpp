@@ -13,7 +13,7 @@ std::optional<std::string> ParsedOptions::Folder(const std::string& name) const 
   return found->second;
 }
 
-std::optional<ParsedOptions> ParseOptions(const std::vector<std::string>& args, const OptionSpec& spec,
+std::optional<ParsedOptions> ParseOptions(const std::vector<std::string>& args, const OptionSpec& accepted,
                                           std::ostream& err) {
   ParsedOptions options;
   bool options_ended = false;
@@ -22,18 +22,18 @@ std::optional<ParsedOptions> ParseOptions(const std::vector<std::string>& args, 
     const bool is_option = !options_ended && arg.size() > 1 && arg[0] == '-';
     if (is_option && arg == "--") {
       options_ended = true;
-    } else if (is_option && spec.folderOptions.count(arg)) {
+    } else if (is_option && accepted.folderOptions.count(arg)) {
       if (i + 1 == args.size()) {
         err << "vermilax-cli: " << arg << " needs a folder\n";
         return std::nullopt;
       }
       options.folders[arg] = args[++i];
-    } else if (is_option && spec.switches.count(arg)) {
+    } else if (is_option && accepted.switches.count(arg)) {
       options.switches.insert(arg);
     } else if (is_option) {
       err << "vermilax-cli: unknown option '" << arg << "'\n";
       return std::nullopt;
-    } else if (spec.operands) {
+    } else if (accepted.operands) {
       options.operands.push_back(arg);
     } else {
       err << "vermilax-cli: unexpected argument '" << arg << "'\n";

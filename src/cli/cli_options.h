@@ -33,7 +33,7 @@ struct ParsedOptions {
 
 // Nullopt, with one line on `err`, for an unknown option, an option without
 // its folder or an argument the command does not take.
-std::optional<ParsedOptions> ParseOptions(const std::vector<std::string>& args, const OptionSpec& spec,
+std::optional<ParsedOptions> ParseOptions(const std::vector<std::string>& args, const OptionSpec& accepted,
                                           std::ostream& err);
 
 // `folder` with a trailing separator.
