@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -461,6 +465,7 @@ TEST_F(ScanThreadTest, FilesThatComeAndGoBetweenThePassesDoNotUpsetTheScan) {
   test::ScratchFolder files;
   const std::string stays = Sample(files, "threat-digest.exe");
   const std::string goes = Sample(files, "threat-addon.exe");
+  const std::string stays_too = Sample(files, "clean-program.exe");
   Sample(files, "threat-icon.exe", "vanishing");
   auto thread = CustomScan({files.Path()});
   thread->Handlers.OnTargetsCollected = [&](ScanThread&) {
@@ -468,17 +473,25 @@ TEST_F(ScanThreadTest, FilesThatComeAndGoBetweenThePassesDoNotUpsetTheScan) {
     platform::RemoveFile(files.PathOf("vanishing") + platform::PathSeparator() + "threat-icon.exe");
     platform::RemoveFile(files.PathOf("vanishing"));  // only removable once empty
     for (int i = 0; i < 4; ++i) files.WriteFile("new" + std::to_string(i) + ".dll", "MZ?");
+#ifndef _WIN32
+    // A pipe where a program was: it cannot be read, and it must not hold the scan.
+    platform::RemoveFile(stays_too);
+    ASSERT_EQ(::mkfifo(stays_too.c_str(), 0644), 0);
+#endif
   };
   std::vector<int> percents;
   thread->Handlers.OnProgress = [&](ScanThread&, const std::string&, int64_t, int64_t, uint8_t percent) {
     percents.push_back(percent);
   };
   Run(*thread);
-  EXPECT_EQ(thread->Total(), 3);
-  EXPECT_EQ(thread->FilesScanned(), 5);
+  EXPECT_EQ(thread->Total(), 4);
+  EXPECT_EQ(thread->FilesScanned(), 6);
   EXPECT_EQ(*std::max_element(percents.begin(), percents.end()), 100);
   EXPECT_TRUE(Contains(events_, "found " + stays + " Trojan.Sample.Digest 0"));
-  EXPECT_EQ(events_.back(), "finished 3");
+#ifndef _WIN32
+  EXPECT_TRUE(Contains(events_, "found " + stays_too + " Access is denied. 3"));
+#endif
+  EXPECT_EQ(events_.back(), "finished 4");
 }
 
 TEST_F(ScanThreadTest, ReleasingARunningScanStopsItWithoutRunningMoreHandlers) {
