@@ -13,6 +13,7 @@
 #include "cli/progress_line.h"
 #include "env/file_helpers.h"
 #include "platform/files.h"
+#include "scan/settings.h"
 #include "support/archive_builder.h"
 #include "support/sample_set.h"
 #include "support/scratch_folder.h"
@@ -122,6 +123,11 @@ TEST_F(ScanCommandTest, ACleanFolderExitsWithZero) {
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(Lines(run.out).front(), "Scan result:         0 infected files");
   EXPECT_EQ(Lines(run.out).back(), "Files were scanned:  2");
+  EXPECT_FALSE(GetSettings().AnonymStats());  // the after-scan report only on request
+  // With nothing found there is nothing to report, so no transfer is attempted.
+  EXPECT_EQ(RunTool(ScanArgs({"--send-stats"}, clean.Path())).code, 0);
+  EXPECT_TRUE(GetSettings().AnonymStats());
+  GetSettings().OverrideAnonymStats(false);
 }
 
 TEST_F(ScanCommandTest, UnusableArgumentsExitWithTwoBeforeScanning) {
