@@ -52,12 +52,7 @@ void ScanThread::ScanMemory() {
         if (system_.terminateProcess) system_.terminateProcess(process.id);
         PostAction(TerminatedMessage(process.id, process.name, result.threatName));
       }
-      current_item_.SetThreatName(result.threatName);
-      current_item_.SetFileName(process.name);
-      current_item_.SetKind(uint8_t(result.verdict));
-      current_item_.FileSize = result.fileSize;
-      current_item_.Digest = result.digestText;
-      ReportFinding(uint8_t(result.verdict), result.threatName, process.name);
+      ReportJudgedFinding(result, process.name);
     } catch (...) {
       // the next process follows
     }
@@ -85,9 +80,6 @@ void ScanThread::CheckPlaces() {
   checks.isTrusted = [this](const std::string& path) { return system_.isTrusted && system_.isTrusted(path); };
   checks.onFinding = [this](const std::string& name, const std::string& path) {
     // A place finding names the file by where it is; its digest and size are not taken.
-    current_item_.SetKind(kFindingThreat);
-    current_item_.SetThreatName(name);
-    current_item_.SetFileName(path);
     ReportFinding(kFindingThreat, name, path);
   };
   vermilax::CheckPlaces(*places_, checks);

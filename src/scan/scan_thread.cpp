@@ -190,23 +190,30 @@ WalkAction ScanThread::CheckFoundFile(const std::string& path) {
   // name is looked at first, so most findings need no trust check at all.
   if (result.verdict != Verdict::Clean &&
       (!IsHeuristicName(result.threatName) || !(system_.isTrusted && system_.isTrusted(path)))) {
-    current_item_.SetThreatName(result.threatName);
-    current_item_.SetFileName(path);
-    current_item_.SetKind(uint8_t(result.verdict));
-    current_item_.FileSize = result.fileSize;
-    current_item_.Digest = result.digestText;
-    ReportFinding(uint8_t(result.verdict), result.threatName, path);
+    ReportJudgedFinding(result, path);
   }
   return Terminated() ? WalkAction::Abort : WalkAction::Continue;
 }
 
 void ScanThread::ReportFinding(uint8_t kind, const std::string& name, const std::string& path) {
+  current_item_.SetKind(kind);
+  current_item_.SetThreatName(name);
+  current_item_.SetFileName(path);
   Notify([&] {
-    FindingBlock block = MakeFindingBlock(kind, name, kSourceGeneral, path);
-    for (const std::string& line : block.LogLines) checker_.AddLogLine(line);
-    report_text_ += block.ReportPiece;
+    AppendBlock(MakeFindingBlock(kind, name, kSourceGeneral, path));
     if (Handlers.OnFound) Handlers.OnFound(*this, current_item_);
   });
+}
+
+void ScanThread::ReportJudgedFinding(const CheckResult& result, const std::string& path) {
+  current_item_.FileSize = result.fileSize;
+  current_item_.Digest = result.digestText;
+  ReportFinding(uint8_t(result.verdict), result.threatName, path);
+}
+
+void ScanThread::AppendBlock(const FindingBlock& block) {
+  for (const std::string& line : block.LogLines) checker_.AddLogLine(line);
+  report_text_ += block.ReportPiece;
 }
 
 bool ScanThread::BeginModuleItem(int32_t index) {
@@ -238,9 +245,7 @@ bool ScanThread::AnnounceModule(ModuleStageKind kind, UnitInfo& module) {
   }};
   const Route& route = kRoutes[size_t(kind)];
   Notify([&] {
-    FindingBlock block = MakeModuleFindingBlock(module.Status, module.Name, route.source, module.FileName);
-    for (const std::string& line : block.LogLines) checker_.AddLogLine(line);
-    report_text_ += block.ReportPiece;
+    AppendBlock(MakeModuleFindingBlock(module.Status, module.Name, route.source, module.FileName));
     const auto& handler = Handlers.*route.handler;
     if (handler) handler(*this, module, module_index_);
   });

@@ -17,6 +17,8 @@
 namespace vermilax {
 
 class Checker;
+struct CheckResult;
+struct FindingBlock;
 class NotificationDispatcher;
 class PlaceDatabase;
 class Settings;
@@ -158,7 +160,12 @@ class ScanThread {
   void CountFiles(const std::string& roots);
   void CheckFiles(const std::string& roots);
   void FolderEntered(const std::string& path);
+  // Fills the current item and, on the owner's thread, writes the finding block
+  // and raises OnFound.
   void ReportFinding(uint8_t kind, const std::string& name, const std::string& path);
+  // The same for a file the checker judged: its size and digest go along.
+  void ReportJudgedFinding(const CheckResult& result, const std::string& path);
+  void AppendBlock(const FindingBlock& block);  // to the log and the report text
   void RecomputePercent();
 
   // Hands `work` to the owner's thread and waits; a paused worker is held first.
