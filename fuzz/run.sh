@@ -10,8 +10,13 @@ seconds=${1:-120}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  # Every target listed in fuzz/CMakeLists.txt.
-  read -r -a targets <<< "$(sed -n 's/^set(VERMILAX_FUZZ_TARGETS \(.*\))$/\1/p' "$root/fuzz/CMakeLists.txt")"
+  # Every target listed in fuzz/CMakeLists.txt (the list may span several lines).
+  read -r -a targets <<< "$(tr '\n' ' ' < "$root/fuzz/CMakeLists.txt" |
+    sed -n 's/.*set(VERMILAX_FUZZ_TARGETS \([^)]*\)).*/\1/p')"
+  if [ ${#targets[@]} -eq 0 ]; then
+    echo "fuzz/run.sh: no targets found in fuzz/CMakeLists.txt" >&2
+    exit 2
+  fi
 fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DVERMILAX_FUZZ=ON -DVERMILAX_TESTS=OFF \
