@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "env/text_utils.h"
+
 namespace vermilax::bench {
 namespace {
 
@@ -52,14 +54,7 @@ class LineCounter {
 
 }  // namespace
 
-std::string CommandText(const std::vector<std::string>& argv) {
-  std::string text;
-  for (const std::string& arg : argv) {
-    if (!text.empty()) text += ' ';
-    text += arg;
-  }
-  return text;
-}
+std::string CommandText(const std::vector<std::string>& argv) { return JoinText(argv, ' '); }
 
 ChildRun RunChild(const std::vector<std::string>& argv, const LinePredicate& isMatch, const std::string& errorFile) {
   if (argv.empty()) throw std::invalid_argument("RunChild: no program");

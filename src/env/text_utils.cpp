@@ -102,6 +102,15 @@ uint32_t ReadUInt32LE(const void* p) {
   return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
+std::string JoinText(const std::vector<std::string>& parts, char separator) {
+  std::string text;
+  for (const std::string& part : parts) {
+    if (!text.empty()) text += separator;
+    text += part;
+  }
+  return text;
+}
+
 std::string XorString(std::string_view data, uint8_t key) {
   std::string result(data);
   for (char& c : result) c = static_cast<char>(static_cast<uint8_t>(c) ^ key);

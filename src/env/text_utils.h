@@ -29,6 +29,9 @@ uint8_t HexPairToByte(std::string_view pair);
 // The little-endian unsigned 32-bit number at `p` (four readable bytes).
 uint32_t ReadUInt32LE(const void* p);
 
+// The parts in order with `separator` between them.
+std::string JoinText(const std::vector<std::string>& parts, char separator);
+
 // Every byte XOR `key`; applying it twice restores the input.
 std::string XorString(std::string_view data, uint8_t key);
 

@@ -1,6 +1,7 @@
 #include "scan/scan_roots.h"
 
 #include "env/folders.h"
+#include "env/text_utils.h"
 #include "platform/shell.h"
 
 namespace vermilax {
@@ -20,13 +21,6 @@ std::vector<std::string> StandardScanFolders() {
 
 std::string StandardScanRoots() { return JoinRoots(StandardScanFolders()); }
 
-std::string JoinRoots(const std::vector<std::string>& folders) {
-  std::string roots;
-  for (const std::string& folder : folders) {
-    if (!roots.empty()) roots += ';';
-    roots += folder;
-  }
-  return roots;
-}
+std::string JoinRoots(const std::vector<std::string>& folders) { return JoinText(folders, ';'); }
 
 }  // namespace vermilax
